@@ -1,0 +1,28 @@
+// The decision over one policy pack, and the fail-closed decision that every
+// pack problem turns into. Pure functions: no I/O, no state, never fail, safe
+// to call from many threads at once.
+#pragma once
+
+#include <optional>
+#include <string_view>
+
+#include "core/control_decision.h"
+#include "core/regulatory_query.h"
+#include "core/strictness.h"
+
+namespace zorv {
+
+// Reads `pack_text` (TOML), chooses the effective dial (the override beats
+// the pack's own `meta.strictness`), checks the validity window and the legal
+// floor, selects the controls, keeps only those in the universe and removes
+// the prohibited ones. Every problem with the pack yields fail_closed_decision
+// with a marker naming the cause and `source`.
+ControlDecision decide_from_pack_text(std::string_view pack_text, std::string_view source,
+                                      const std::optional<Strictness>& strictness_override,
+                                      const RegulatoryQuery& query);
+
+// The one shape of every fall-back: the whole universe, `aggressive`,
+// `fell_back` true, no review fields, `source` set to the given marker.
+ControlDecision fail_closed_decision(const RegulatoryQuery& query, std::string marker);
+
+}  // namespace zorv

@@ -1,0 +1,92 @@
+#include "json/json_writer.h"
+
+#include <array>
+#include <charconv>
+
+namespace zorv::json {
+
+namespace {
+
+// 0: written as is; otherwise the character after the backslash ('u' meaning
+// the \u00xx form).
+constexpr std::array<char, 256> make_escape_table() {
+  std::array<char, 256> table{};
+  for (int c = 0; c < 0x20; ++c) table[c] = 'u';
+  table['\b'] = 'b';
+  table['\t'] = 't';
+  table['\n'] = 'n';
+  table['\f'] = 'f';
+  table['\r'] = 'r';
+  table['"'] = '"';
+  table['\\'] = '\\';
+  return table;
+}
+
+constexpr std::array<char, 256> kEscape = make_escape_table();
+
+struct ValueWriter {
+  std::string& out;
+
+  void operator()(std::nullptr_t) const { out += "null"; }
+  void operator()(bool b) const { out += b ? "true" : "false"; }
+  void operator()(std::uint64_t n) const { append_uint(out, n); }
+  void operator()(const std::string& s) const { append_string(out, s); }
+  void operator()(const JsonArray& array) const {
+    out += '[';
+    bool first = true;
+    for (const auto& element : array) {
+      if (!first) out += ',';
+      first = false;
+      append_value(out, element);
+    }
+    out += ']';
+  }
+  void operator()(const JsonObject& object) const {
+    out += '{';
+    bool first = true;
+    for (const auto& [key, member] : object) {
+      if (!first) out += ',';
+      first = false;
+      append_string(out, key);
+      out += ':';
+      append_value(out, member);
+    }
+    out += '}';
+  }
+};
+
+}  // namespace
+
+void append_string(std::string& out, std::string_view text) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  out += '"';
+  size_t run_start = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char escape = kEscape[static_cast<unsigned char>(text[i])];
+    if (escape == 0) continue;
+    out.append(text, run_start, i - run_start);
+    run_start = i + 1;
+    out += '\\';
+    if (escape == 'u') {
+      const auto c = static_cast<unsigned char>(text[i]);
+      const char unicode[] = {'u', '0', '0', kHex[c >> 4], kHex[c & 0xF]};
+      out.append(unicode, sizeof unicode);
+    } else {
+      out += escape;
+    }
+  }
+  out.append(text, run_start, text.size() - run_start);
+  out += '"';
+}
+
+void append_uint(std::string& out, std::uint64_t number) {
+  char digits[20];
+  const auto result = std::to_chars(digits, digits + sizeof digits, number);
+  out.append(digits, result.ptr);
+}
+
+void append_value(std::string& out, const JsonValue& value) {
+  std::visit(ValueWriter{out}, value.storage());
+}
+
+}  // namespace zorv::json
