@@ -1,0 +1,107 @@
+// JsonReader: a strict RFC 8259 pull reader over one JSON text, for reading
+// records with named fields. It validates every value it passes, also values
+// it skips, and stops at the first fault in text order, which it keeps as a
+// JsonFault (description and byte offset). Nesting deeper than
+// kMaxNestingDepth arrays or objects is a fault, never a deep recursion.
+//
+// The reader borrows the text; views it hands out (raw strings, keys) point
+// into that text and live as long as it does. Not thread-safe; one reader
+// per text, used by one thread.
+#pragma once
+
+#include <bitset>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "wire/json_fault.h"
+#include "wire/json_string_scanner.h"
+
+namespace zorv::wire {
+
+inline constexpr int kMaxNestingDepth = 128;
+
+// A record's defined members in declaration order, and which are required.
+struct RecordShape {
+  std::string_view name;  // "struct WireQuery" etc., used in type faults
+  std::vector<std::string_view> fields;
+  std::bitset<32> required;
+};
+
+class JsonReader {
+ public:
+  explicit JsonReader(std::string_view text) : text_(text) {}
+
+  // Reads one complete document: `read_value` reads the top-level value,
+  // then only whitespace may follow. Returns false on a fault.
+  bool read_document(const std::function<bool()>& read_value);
+
+  // Typed reads of the next value. A value of another type is a fault
+  // "invalid type: <found>, expected <expected>"; the value is still
+  // validated first, so a syntax fault inside it is reported instead.
+  bool read_string(RawJsonString& out, std::string_view expected = "a string");
+  bool read_string(std::string& out) { return read_decoded(out, "a string"); }
+  bool read_optional_string(std::optional<std::string>& out);
+  bool read_string_array(std::vector<std::string>& out);
+  bool read_bool(bool& out);
+  bool read_u64(std::uint64_t& out);
+  // Consumes the next value if it is null; `is_null` tells whether it was.
+  bool read_null(bool& is_null);
+
+  // Reads an object as a record: `read_field(index)` reads the value of the
+  // defined member `shape.fields[index]`; other members are validated and
+  // skipped. A defined member given twice and a required member missing
+  // are faults; so is any value other than an object.
+  bool read_record(const RecordShape& shape, const std::function<bool(std::size_t)>& read_field);
+
+  // Reads an object whose every value is a string: `on_member(key, value)`
+  // gets each raw key and raw value in text order, both validated.
+  bool read_string_map(const std::function<void(RawJsonString, RawJsonString)>& on_member);
+
+  // Validates and skips one value of any type.
+  bool skip_value();
+
+  const JsonFault& fault() const { return fault_; }
+
+ private:
+  // A number as the reader classifies it after validating its syntax.
+  struct Number {
+    enum class Kind { unsigned_integer, negative_integer, floating } kind;
+    std::uint64_t magnitude = 0;  // integers: the absolute value
+    double floating = 0;
+  };
+
+  void skip_whitespace();
+  bool at_end() const { return pos_ >= text_.size(); }
+  bool fail(std::string description, std::size_t offset);
+  bool fail_syntax(std::string description);  // offset just past the current byte
+  bool fail_eof(std::string_view what);
+
+  bool read_decoded(std::string& out, std::string_view expected);
+  bool scan_string_here(RawJsonString& raw);
+  bool scan_number(Number& out);
+  bool scan_literal(std::string_view word);
+  bool enter_nesting();
+  // After a member or element: consumes "," or `close`; `more` tells which.
+  bool next_in_container(char close, bool& more);
+  // Reads an object key and the ":" after it; `key_end` is the offset just
+  // past the key's closing quote.
+  bool read_key(RawJsonString& key, std::size_t& key_end);
+  // After "{": true in `has_member` when a key follows, false when "}" does.
+  bool open_object(bool& has_member);
+
+  // Reads the next value to describe it in a type fault, then fails.
+  bool invalid_type(std::string_view expected);
+
+  std::string_view text_;
+  std::size_t pos_ = 0;
+  int depth_ = 0;
+  JsonFault fault_;
+  std::string key_buffer_;  // decoded record keys that carried escapes
+};
+
+}  // namespace zorv::wire

@@ -1,0 +1,35 @@
+// Scanning and decoding of JSON string literals, shared by every JSON reader
+// of the wire layer. Scanning validates a literal completely (escapes,
+// surrogate pairs, control characters, UTF-8) without copying it; decoding
+// is done later, and only for the strings that are actually used.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "wire/json_fault.h"
+
+namespace zorv::wire {
+
+// The bytes between a string literal's quotes, escapes not yet decoded.
+struct RawJsonString {
+  std::string_view content;
+  bool has_escapes = false;
+};
+
+// Scans the literal whose opening quote is at `text[open_quote]`. On success
+// fills `raw`, sets `end` to the offset just past the closing quote and
+// returns true; otherwise fills `fault` with the first problem in text order.
+bool scan_string(std::string_view text, std::size_t open_quote, RawJsonString& raw,
+                 std::size_t& end, JsonFault& fault);
+
+// Decodes a literal that scan_string accepted.
+void append_unescaped(std::string& out, RawJsonString raw);
+std::string unescaped(RawJsonString raw);
+
+// Offset of the first byte that does not belong to a well-formed UTF-8
+// sequence, or text.size() when the whole text is well formed.
+std::size_t first_invalid_utf8(std::string_view text);
+
+}  // namespace zorv::wire

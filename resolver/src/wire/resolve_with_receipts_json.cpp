@@ -1,0 +1,33 @@
+#include "wire/resolve_with_receipts_json.h"
+
+#include "json/json_writer.h"
+#include "receipt/dpv_27560.h"
+#include "receipt/kantara_cr_v1_1.h"
+#include "wire/resolve_json.h"
+#include "wire/wire_decision.h"
+#include "wire/wire_receipt_context.h"
+
+namespace zorv::wire {
+
+Result<std::string> resolve_with_receipts_json(std::string_view packs_json, std::string_view query_json,
+                                               std::string_view ctx_json,
+                                               std::optional<std::string_view> strictness_override) {
+  Result<ControlDecision> decision = decide(packs_json, query_json, strictness_override);
+  if (!decision.ok()) return std::move(decision.error());
+  Result<WireReceiptContext> wire_context = WireReceiptContext::read(ctx_json);
+  if (!wire_context.ok()) return std::move(wire_context.error());
+  const receipt::ReceiptContext context = std::move(wire_context.value()).into_core();
+
+  const ControlDecision& core = decision.value();
+  json::JsonObject combined;
+  combined.emplace("decision", WireDecision::from_core(core).to_json_value());
+  combined.emplace("receipt_dpv27560", receipt::dpv_27560(core, context));
+  combined.emplace("receipt_kantara_cr_v1_1", receipt::kantara_cr_v1_1(core, context));
+
+  std::string text;
+  text.reserve(2048 + 3 * 8 * core.required.size());
+  json::append_value(text, json::JsonValue(std::move(combined)));
+  return text;
+}
+
+}  // namespace zorv::wire

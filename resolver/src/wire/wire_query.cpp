@@ -1,0 +1,36 @@
+#include "wire/wire_query.h"
+
+#include "wire/json_reader.h"
+
+namespace zorv::wire {
+
+Result<WireQuery> WireQuery::read(std::string_view query_json) {
+  static const RecordShape kShape{
+      "struct WireQuery",
+      {"domain", "profile", "jurisdiction", "subject", "universe", "as_of"},
+      0b011111};
+  WireQuery query;
+  JsonReader reader(query_json);
+  const bool ok = reader.read_document([&] {
+    return reader.read_record(kShape, [&](std::size_t field) {
+      switch (field) {
+        case 0: return reader.read_string(query.domain);
+        case 1: return reader.read_string(query.profile);
+        case 2: return reader.read_string(query.jurisdiction);
+        case 3: return reader.read_string(query.subject);
+        case 4: return reader.read_string_array(query.universe);
+        default: return reader.read_optional_string(query.as_of);
+      }
+    });
+  });
+  if (!ok) return ErrorMessage{fault_message(kQueryJsonPrefix, query_json, reader.fault())};
+  return query;
+}
+
+RegulatoryQuery WireQuery::into_core() && {
+  return RegulatoryQuery{std::move(domain),  std::move(profile),
+                         std::move(jurisdiction), std::move(subject),
+                         ControlSet::from_list(std::move(universe)), std::move(as_of)};
+}
+
+}  // namespace zorv::wire

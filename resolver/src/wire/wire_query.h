@@ -1,0 +1,33 @@
+// WireQuery: the JSON form of a regulatory query (`query_json`), and its
+// reading. Read as a record: unknown keys skipped, a defined key given twice
+// or a required key missing is an error naming the key.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/regulatory_query.h"
+#include "wire/result.h"
+
+namespace zorv::wire {
+
+inline constexpr std::string_view kQueryJsonPrefix = "query_json is not a valid RegulatoryQuery: ";
+
+struct WireQuery {
+  std::string domain;
+  std::string profile;
+  std::string jurisdiction;
+  std::string subject;
+  std::vector<std::string> universe;
+  std::optional<std::string> as_of;
+
+  static Result<WireQuery> read(std::string_view query_json);
+
+  // Moves the fields into a RegulatoryQuery, the universe becoming an
+  // ordered set (sorted by bytes, repeats dropped).
+  RegulatoryQuery into_core() &&;
+};
+
+}  // namespace zorv::wire

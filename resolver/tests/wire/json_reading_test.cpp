@@ -1,0 +1,156 @@
+// Reading of the caller's JSON texts: the exact fault messages (description,
+// line and column of the first fault in text order) and the values read.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "wire/pack_index.h"
+#include "wire/wire_query.h"
+
+namespace zorv::wire {
+namespace {
+
+constexpr std::string_view kValidQuery =
+    R"({"domain":"payments","profile":"retail","jurisdiction":"EU","subject":"card","universe":["b","a","b"]})";
+
+std::string query_error(std::string_view text) {
+  auto result = WireQuery::read(text);
+  return result.ok() ? "<accepted>" : result.error().text;
+}
+
+std::string packs_error(std::string_view text) {
+  auto result = PackIndex::read(text);
+  return result.ok() ? "<accepted>" : result.error().text;
+}
+
+struct FaultCase {
+  std::string text;
+  std::string expected;  // the message after the argument's prefix
+};
+
+class QueryFaults : public testing::TestWithParam<FaultCase> {};
+
+TEST_P(QueryFaults, ReportsFirstFaultWithPosition) {
+  EXPECT_EQ(query_error(GetParam().text), std::string(kQueryJsonPrefix) + GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Shape, QueryFaults,
+    testing::Values(
+        FaultCase{R"({"domain":5})", "invalid type: integer `5`, expected a string at line 1 column 11"},
+        FaultCase{R"({"domain":-5})", "invalid type: integer `-5`, expected a string at line 1 column 12"},
+        FaultCase{R"({"domain":1.5})", "invalid type: floating point `1.5`, expected a string at line 1 column 13"},
+        FaultCase{R"({"domain":1e3})", "invalid type: floating point `1000.0`, expected a string at line 1 column 13"},
+        FaultCase{R"({"domain":18446744073709551616})",
+                  "invalid type: floating point `18446744073709552000.0`, expected a string at line 1 column 30"},
+        FaultCase{R"({"domain":true})", "invalid type: boolean `true`, expected a string at line 1 column 14"},
+        FaultCase{R"({"domain":null})", "invalid type: null, expected a string at line 1 column 14"},
+        FaultCase{R"({"domain":[1]})", "invalid type: sequence, expected a string at line 1 column 10"},
+        FaultCase{R"({"domain":{}})", "invalid type: map, expected a string at line 1 column 10"},
+        FaultCase{R"({"dom\u0061in":5})", "invalid type: integer `5`, expected a string at line 1 column 16"},
+        FaultCase{"{\n  \"domain\": 5\n}", "invalid type: integer `5`, expected a string at line 2 column 13"},
+        FaultCase{R"({})", "missing field `domain` at line 1 column 2"},
+        FaultCase{R"({"profile":"r","universe":[]})", "missing field `domain` at line 1 column 29"},
+        FaultCase{R"({"domain":"d","jurisdiction":"j"})", "missing field `profile` at line 1 column 33"},
+        FaultCase{R"({"domain":"a","domain":"b"})", "duplicate field `domain` at line 1 column 22"},
+        FaultCase{R"({"domain":"a","d\u006fmain":"b"})", "duplicate field `domain` at line 1 column 27"},
+        FaultCase{R"([])", "invalid type: sequence, expected struct WireQuery at line 1 column 0"},
+        FaultCase{R"(["payments","retail","EU","card",[]])",
+                  "invalid type: sequence, expected struct WireQuery at line 1 column 0"},
+        FaultCase{R"("q")", "invalid type: string \"q\", expected struct WireQuery at line 1 column 3"},
+        FaultCase{R"({"domain":"a","profile":"b","jurisdiction":"c","subject":"d","universe":"x\n"})",
+                  "invalid type: string \"x\\n\", expected a sequence at line 1 column 77"},
+        FaultCase{R"({"domain":"a","profile":"b","jurisdiction":"c","subject":"d","universe":["x",null]})",
+                  "invalid type: null, expected a string at line 1 column 81"},
+        FaultCase{R"({"domain":"a","profile":"b","jurisdiction":"c","subject":"d","universe":[],"as_of":7})",
+                  "invalid type: integer `7`, expected a string at line 1 column 84"}));
+
+INSTANTIATE_TEST_SUITE_P(
+    Syntax, QueryFaults,
+    testing::Values(
+        FaultCase{"", "EOF while parsing a value at line 1 column 0"},
+        FaultCase{"  \n ", "EOF while parsing a value at line 2 column 1"},
+        FaultCase{R"({"domain":"a")", "EOF while parsing an object at line 1 column 13"},
+        FaultCase{R"({"domain":"a)", "EOF while parsing a string at line 1 column 12"},
+        FaultCase{R"({"domain")", "EOF while parsing an object at line 1 column 9"},
+        FaultCase{R"({"domain" "a"})", "expected `:` at line 1 column 11"},
+        FaultCase{R"({"domain":"a" "profile":"b"})", "expected `,` or `}` at line 1 column 15"},
+        FaultCase{R"({"domain":"a",})", "trailing comma at line 1 column 15"},
+        FaultCase{R"({domain:"a"})", "key must be a string at line 1 column 2"},
+        FaultCase{R"({"x":[1 2]})", "expected `,` or `]` at line 1 column 9"},
+        FaultCase{R"({"x":[1,]})", "trailing comma at line 1 column 9"},
+        FaultCase{R"({"x":tru})", "expected ident at line 1 column 9"},
+        FaultCase{R"({"x":01})", "invalid number at line 1 column 7"},
+        FaultCase{R"({"x":1.})", "invalid number at line 1 column 8"},
+        FaultCase{R"({"x":-})", "invalid number at line 1 column 7"},
+        FaultCase{R"({"x":1e400})", "number out of range at line 1 column 10"},
+        FaultCase{R"({"x":'a'})", "expected value at line 1 column 6"},
+        FaultCase{R"({"x":"\x"})", "invalid escape at line 1 column 8"},
+        FaultCase{R"({"x":"\u12G4"})", "invalid escape at line 1 column 11"},
+        FaultCase{R"({"domain":"\ud800"})", "lone leading surrogate in hex escape at line 1 column 17"},
+        FaultCase{R"({"domain":"\ud800\u0041"})", "lone leading surrogate in hex escape at line 1 column 23"},
+        FaultCase{R"({"domain":"\udc00"})", "lone trailing surrogate in hex escape at line 1 column 17"},
+        FaultCase{"{\"domain\":\"a\tb\"}",
+                  "control character (\\u0000-\\u001F) found while parsing a string at line 1 column 13"},
+        FaultCase{"{\"domain\":\"a\xff\"}", "invalid unicode code point at line 1 column 13"},
+        FaultCase{"{\"domain\":\"\xed\xa0\x80\"}", "invalid unicode code point at line 1 column 12"},
+        FaultCase{std::string(kValidQuery) + " {}", "trailing characters at line 1 column 104"},
+        // A type fault before a syntax fault in text order wins, and vice versa.
+        FaultCase{R"({"domain":5,"x":"\q"})", "invalid type: integer `5`, expected a string at line 1 column 11"},
+        FaultCase{R"({"x":"\q","domain":5})", "invalid escape at line 1 column 8"},
+        FaultCase{"{\"domain\":\"\xff\\q\"}", "invalid unicode code point at line 1 column 12"}));
+
+TEST(QueryReading, NestingBeyondTheLimitIsAFaultNotACrash) {
+  const std::string deep = R"({"x":)" + std::string(100000, '[');
+  EXPECT_EQ(query_error(deep), std::string(kQueryJsonPrefix) + "recursion limit exceeded at line 1 column 133");
+  // 128 levels in all (the query object plus 127 arrays) are still fine.
+  const std::string at_limit = R"({"x":)" + std::string(127, '[') + std::string(127, ']') + "}";
+  EXPECT_EQ(query_error(at_limit), std::string(kQueryJsonPrefix) + "missing field `domain` at line 1 column 260");
+  EXPECT_EQ(query_error(std::string(100000, '[')),
+            std::string(kQueryJsonPrefix) + "invalid type: sequence, expected struct WireQuery at line 1 column 0");
+}
+
+TEST(QueryReading, ReadsFieldsVerbatimAndIgnoresUnknownKeys) {
+  auto result = WireQuery::read(
+      R"( {"comment":{"x":[1,2.5,null,true,{"k":"v"}]},"comment":0,"universe":["b","a","b","B",""],)"
+      R"("subject":" Card","jurisdiction":"EU","profile":"r\/x","domain":"caf\u00e9 \ud83d\ude00","as_of":null} )");
+  ASSERT_TRUE(result.ok()) << result.error().text;
+  RegulatoryQuery query = std::move(result.value()).into_core();
+  EXPECT_EQ(query.domain, "caf\xc3\xa9 \xf0\x9f\x98\x80");
+  EXPECT_EQ(query.profile, "r/x");
+  EXPECT_EQ(query.subject, " Card");
+  EXPECT_EQ(query.universe.keys(), (std::vector<std::string>{"", "B", "a", "b"}));
+  EXPECT_FALSE(query.as_of.has_value());
+}
+
+class PackMapFaults : public testing::TestWithParam<FaultCase> {};
+
+TEST_P(PackMapFaults, ReportsFirstFaultWithPosition) {
+  EXPECT_EQ(packs_error(GetParam().text), std::string(kPacksJsonPrefix) + GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    All, PackMapFaults,
+    testing::Values(
+        FaultCase{"[]", "invalid type: sequence, expected a map at line 1 column 0"},
+        FaultCase{R"("a")", "invalid type: string \"a\", expected a map at line 1 column 3"},
+        FaultCase{"null", "invalid type: null, expected a map at line 1 column 4"},
+        FaultCase{R"({"a":1})", "invalid type: integer `1`, expected a string at line 1 column 6"},
+        FaultCase{R"({"a":"x","b":{}})", "invalid type: map, expected a string at line 1 column 13"},
+        FaultCase{R"({"a":"x"} {})", "trailing characters at line 1 column 11"},
+        FaultCase{"{}\x0b", "trailing characters at line 1 column 3"},
+        FaultCase{"{}\f", "trailing characters at line 1 column 3"},
+        FaultCase{R"({"a":"\uDEAD"})", "lone trailing surrogate in hex escape at line 1 column 12"},
+        FaultCase{std::string(100000, '['), "invalid type: sequence, expected a map at line 1 column 0"}));
+
+TEST(PackMapReading, SelectsDecodedTextsUnderTheRequestedKeysLastOneWinning) {
+  auto packs = PackIndex::read(
+      R"({"r/p.toml":"first","other":"[broken","r\/p.toml":"second\n\u00e9","r/p.zorv.toml":""})");
+  ASSERT_TRUE(packs.ok()) << packs.error().text;
+  const std::string keys[] = {"r/p.zorv.toml", "r/p.toml", "absent"};
+  EXPECT_EQ(packs.value().select(keys),
+            (PackMap{{"r/p.toml", "second\n\xc3\xa9"}, {"r/p.zorv.toml", ""}}));
+}
+
+}  // namespace
+}  // namespace zorv::wire

@@ -1,0 +1,47 @@
+# Shared by the project's scripts: where things are built, and the one wheel.
+# shellcheck shell=bash
+repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+build="$repo/build"
+python=${PYTHON:-python3}
+
+# Builds the abi3 wheel into build/dist and prints its path.
+build_wheel() {
+  rm -rf "$build/dist"
+  "$python" -m pip wheel -q --no-build-isolation --no-deps -w "$build/dist" "$repo" >&2
+  ls "$build/dist"/zorv-*.whl
+}
+
+# A virtual environment under build/venvs for interpreter $1, with the wheel
+# $2 and the test tools installed; prints its python.
+venv_with_wheel() {
+  local interpreter=$1 wheel=$2
+  local name
+  name=$("$interpreter" -c 'import sys; print("py%d.%d" % sys.version_info[:2])')
+  local venv="$build/venvs/$name"
+  if [ ! -x "$venv/bin/python" ]; then
+    "$interpreter" -m venv "$venv" >&2
+  fi
+  if ! "$venv/bin/python" -c 'import pytest, pyld, jsonschema, rfc8785' 2>/dev/null; then
+    "$venv/bin/python" -m pip install -q --disable-pip-version-check -r "$repo/tests/requirements.txt" >&2
+  fi
+  "$venv/bin/python" -m pip install -q --disable-pip-version-check --force-reinstall --no-deps "$wheel" >&2
+  echo "$venv/bin/python"
+}
+
+# Every CPython from 3.9 to 3.13 on this machine (one per minor version),
+# or just $python when pyenv is not there.
+supported_interpreters() {
+  local root found=0
+  if command -v pyenv >/dev/null 2>&1; then
+    root=$(pyenv root)
+    for minor in 9 10 11 12 13; do
+      local candidate
+      candidate=$(ls -d "$root"/versions/3."$minor".* 2>/dev/null | sort -V | tail -n 1)
+      if [ -n "$candidate" ] && [ -x "$candidate/bin/python3" ]; then
+        echo "$candidate/bin/python3"
+        found=1
+      fi
+    done
+  fi
+  [ "$found" = 1 ] || command -v "$python"
+}
