@@ -4,6 +4,7 @@
 #pragma once
 
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "core/control_decision.h"
@@ -24,5 +25,13 @@ ControlDecision decide_from_pack_text(std::string_view pack_text, std::string_vi
 // The one shape of every fall-back: the whole universe, `aggressive`,
 // `fell_back` true, no review fields, `source` set to the given marker.
 ControlDecision fail_closed_decision(const RegulatoryQuery& query, std::string marker);
+
+// Why a decision fell back.
+enum class FallBackKind { missing, malformed, outside_effective_envelope, minimal_missing_floor };
+
+// The `source` of a fall-back: "<kind:pack_key>", e.g.
+// "<malformed:retail/payments.zorv.toml>". A missing pack is named by the
+// first key it was looked up under.
+std::string fall_back_marker(FallBackKind kind, std::string_view pack_key);
 
 }  // namespace zorv

@@ -1,0 +1,69 @@
+// A policy pack read from its TOML text: which controls one profile and
+// domain require per subject, the legal floor, the prohibited controls, the
+// pack's own default dial, its validity window and its legal-review record.
+//
+// Reading is all or nothing. Keys outside the pack vocabulary are ignored
+// whatever their value; a vocabulary key holding the wrong TOML type, a
+// missing `meta`, or text that is not TOML makes the pack unreadable, and the
+// reason is not kept: a caller only ever learns that the pack is malformed.
+// A record written as an array or as a bare date-time instead of a table is
+// of the wrong type like any other. Bounds are strings, never TOML dates.
+//
+// Pure: no I/O, no state; safe to call from many threads at once. The records
+// own their texts and sets and are plain values.
+#pragma once
+
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "core/control_set.h"
+
+namespace zorv {
+
+// `meta.legal_review`.
+struct LegalReview {
+  std::optional<std::string> status;
+
+  bool operator==(const LegalReview&) const = default;
+};
+
+// `meta`: all keys optional; an absent dial or bound is simply absent.
+struct PackMeta {
+  std::optional<std::string> strictness;  // raw text; the decision parses it
+  std::optional<LegalReview> legal_review;
+  std::optional<std::string> last_reviewed_against_guidance;
+  std::optional<std::string> effective_from;   // inclusive, compared as bytes
+  std::optional<std::string> effective_until;  // inclusive, compared as bytes
+
+  bool operator==(const PackMeta&) const = default;
+};
+
+// A subject entry, `legally_required` or `prohibited`. An absent `controls`
+// key reads as the empty set.
+struct ControlList {
+  ControlSet controls;
+
+  bool operator==(const ControlList&) const = default;
+};
+
+// The whole document.
+struct PolicyPackToml {
+  PackMeta meta;
+  std::map<std::string, ControlList, std::less<>> subject;  // by exact subject name
+  std::optional<ControlList> legally_required;
+  std::optional<ControlList> prohibited;
+
+  bool operator==(const PolicyPackToml&) const = default;
+};
+
+// The pack in `toml_text`, or nullopt when the text is not TOML or not the
+// pack's shape.
+std::optional<PolicyPackToml> read_policy_pack(std::string_view toml_text);
+
+// Whether `toml_text` is a TOML document at all, whatever its shape: the
+// first half of read_policy_pack, on its own.
+bool is_toml_document(std::string_view toml_text);
+
+}  // namespace zorv

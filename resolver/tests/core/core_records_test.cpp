@@ -1,0 +1,47 @@
+#include <gtest/gtest.h>
+
+#include "core/control_set.h"
+#include "core/strictness.h"
+#include "decision_printing.h"
+
+namespace zorv {
+namespace {
+
+TEST(Strictness, ParsesOnlyTheExactNamesAndKeepsEveryOtherText) {
+  using Level = Strictness::Level;
+  const struct {
+    std::string text;
+    Level level;
+  } rows[] = {
+      {"aggressive", Level::aggressive},     {"as_configured", Level::as_configured},
+      {"minimal", Level::minimal},           {"Aggressive", Level::unrecognised},
+      {" minimal", Level::unrecognised},     {"as-configured", Level::unrecognised},
+      {"", Level::unrecognised},             {std::string("minimal\0", 8), Level::unrecognised},
+  };
+  for (const auto& row : rows) {
+    const Strictness dial = Strictness::parse(row.text);
+    EXPECT_EQ(dial.level(), row.level) << row.text;
+    EXPECT_EQ(dial.text_form(), row.text);
+    EXPECT_EQ(Strictness::parse(dial.text_form()), dial) << row.text;
+  }
+  EXPECT_NE(Strictness::parse("x"), Strictness::parse("y"));
+}
+
+TEST(ControlSet, SortsByUnsignedBytesAndDropsRepeats) {
+  const struct {
+    std::vector<ControlKey> list;
+    std::vector<ControlKey> keys;
+  } rows[] = {
+      {{"b", "a", "b", ""}, {"", "a", "b"}},
+      {{"mfa", "MFA"}, {"MFA", "mfa"}},
+      {{"\xC3\xA9", "z", "\x7F"}, {"z", "\x7F", "\xC3\xA9"}},
+      {{"ab", "a", std::string("a\0", 2)}, {"a", std::string("a\0", 2), "ab"}},
+      {{}, {}},
+  };
+  for (const auto& row : rows) {
+    EXPECT_EQ(ControlSet::from_list(row.list).keys(), row.keys);
+  }
+}
+
+}  // namespace
+}  // namespace zorv

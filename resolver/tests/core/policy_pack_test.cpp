@@ -1,0 +1,153 @@
+#include "core/policy_pack.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace zorv {
+namespace {
+
+using namespace std::string_literals;
+
+ControlList list(std::vector<ControlKey> keys) { return ControlList{ControlSet::from_list(std::move(keys))}; }
+
+PolicyPackToml with_strictness(std::string text) {
+  PolicyPackToml pack;
+  pack.meta.strictness = std::move(text);
+  return pack;
+}
+
+PolicyPackToml with_guidance(std::string text) {
+  PolicyPackToml pack;
+  pack.meta.last_reviewed_against_guidance = std::move(text);
+  return pack;
+}
+
+PolicyPackToml full_pack() {
+  PolicyPackToml pack;
+  pack.meta = {.strictness = "minimal",
+               .legal_review = LegalReview{.status = "approved"},
+               .last_reviewed_against_guidance = "line one\nline two",
+               .effective_from = "",
+               .effective_until = "2025-12-31"};
+  pack.subject = {{"customer", list({"a", "b"})}, {"pii", list({})}, {"pii.health", list({"h"})}};
+  pack.legally_required = list({"a"});
+  pack.prohibited = list({});
+  return pack;
+}
+
+// Every vocabulary key in use, written in mixed TOML forms, with keys outside
+// the vocabulary of odd types at every level.
+constexpr const char* kFullPackText = R"(
+extra = 2025-01-01T00:00:00Z
+[meta]
+strictness = 'minimal'
+last_reviewed_against_guidance = """
+line one
+line two"""
+effective_from = ""
+effective_until = "2025-12-31"
+owner = [1, { a = 2 }]
+legal_review = { status = "approved", reviewer = 3 }
+[subject.customer]
+controls = ["b", "a", "b"]
+note = true
+[subject.pii.health]
+controls = [1]
+[subject."pii.health"]
+controls = ["h"]
+[legally_required]
+controls = ["a"]
+[prohibited]
+)";
+
+// Valid TOML whose strings hold more brackets, braces and dots than any
+// document may nest: a scan that lost track of a string would refuse it.
+const std::string kQuotedNesting =
+    "[meta]\nx = [\n[\n1 ],\n { a = \"[\" } ]\n"
+    "a = [ \"\"\"x\"\"\"\", \"" + std::string(2000, '[') + "\" ]\n"
+    "b = \"\\\"" + std::string(2000, '[') + "\"\n"
+    "c = [ '''y''''', '" + std::string(2000, '{') + "' ]\n"
+    "e = \"\"\"\n[.]\\\"\"\"" + std::string(2000, '[') + "\"\"\"\n"
+    "\"" + std::string(2000, '.') + "\" = 1\n";
+
+std::string deep(const std::string& open, const std::string& inner, const std::string& close, int levels) {
+  std::string text;
+  for (int i = 0; i < levels; ++i) text += open;
+  text += inner;
+  for (int i = 0; i < levels; ++i) text += close;
+  return text;
+}
+
+TEST(ReadPolicyPack, ReadsThePackShapeAndNothingElse) {
+  const std::optional<PolicyPackToml> empty_pack = PolicyPackToml{};
+  const std::optional<PolicyPackToml> malformed;
+  const struct {
+    const char* what;
+    bool toml;  // whether the text is TOML at all, whatever its shape
+    std::string text;
+    std::optional<PolicyPackToml> expected;
+  } rows[] = {
+      {"empty meta", true, "[meta]", empty_pack},
+      {"inline meta", true, "meta = {}", empty_pack},
+      {"dotted meta", true, "meta.strictness = \"x\"", with_strictness("x")},
+      {"every key, mixed forms", true, kFullPackText, full_pack()},
+      {"empty document", true, "", malformed},
+      {"meta as string", true, "meta = \"x\"", malformed},
+      {"meta as array", true, "meta = []", malformed},
+      {"meta as array of tables", true, "[[meta]]", malformed},
+      {"meta as date-time", true, "meta = 2025-01-01T00:00:00", malformed},
+      {"strictness as integer", true, "[meta]\nstrictness = 1", malformed},
+      {"bound as bare date", true, "[meta]\neffective_from = 2025-01-01", malformed},
+      {"bound as boolean", true, "[meta]\neffective_until = true", malformed},
+      {"guidance as float", true, "[meta]\nlast_reviewed_against_guidance = 1.5", malformed},
+      {"legal_review as string", true, "[meta]\nlegal_review = \"ok\"", malformed},
+      {"status as integer", true, "[meta]\nlegal_review.status = 1", malformed},
+      {"subject as string", true, "subject = \"x\"\n[meta]", malformed},
+      {"subject as date-time", true, "subject = 2025-01-01T00:00:00Z\n[meta]", malformed},
+      {"subject entry as string", true, "subject = { a = \"x\" }\n[meta]", malformed},
+      {"subject entry as array of tables", true, "[meta]\n[[subject.a]]", malformed},
+      {"floor as array", true, "legally_required = []\n[meta]", malformed},
+      {"prohibited as date", true, "prohibited = 2025-01-01\n[meta]", malformed},
+      {"controls as string", true, "[meta]\n[prohibited]\ncontrols = \"a\"", malformed},
+      {"controls holding an integer", true, "[meta]\n[prohibited]\ncontrols = [\"a\", 1]", malformed},
+      {"controls holding an array", true, "[meta]\n[prohibited]\ncontrols = [[\"a\"]]", malformed},
+      {"controls holding a table", true, "[meta]\n[prohibited]\ncontrols = [{ a = \"b\" }]", malformed},
+      {"controls as table", true, "[meta]\n[prohibited.controls]", malformed},
+      {"key defined twice", false, "[meta]\nstrictness = \"a\"\nstrictness = \"b\"", malformed},
+      {"table defined twice", false, "[meta]\n[meta]", malformed},
+      // Texts the TOML library itself once aborted on.
+      {"header of a dot", false, "[meta]\n[.]", malformed},
+      {"header of a line break", false, "[meta]\n[\n", malformed},
+      {"header of three brackets", false, "[meta]\n[[[a]]]", malformed},
+      {"date-time missing its hour", false, "[meta]\na = 1979-05-27T:", malformed},
+      {"time after a blank", false, "[meta]\na = 1979-05-27 0 :32:00Z", malformed},
+      {"brace closing an array", false, "[meta]\na = [ { x = 1 },\n }", malformed},
+      // Nesting: the parser recurses once per level.
+      {"brackets, braces and dots in strings", true, kQuotedNesting, empty_pack},
+      {"100,000 nested arrays", false, "[meta]\nx = " + deep("[", "", "]", 100'000), malformed},
+      {"100,000 nested inline tables", false, "[meta]\nx = " + deep("{a=", "1", "}", 100'000), malformed},
+      {"100,000 dotted key parts", false, "[meta]\n" + deep("a.", "a = 1", "", 100'000), malformed},
+      {"100,000 header key parts", false, "[meta]\n[" + deep("a.", "a]", "", 100'000), malformed},
+      {"100,000 inline key parts", false, "[meta]\nx = {" + deep("a.", "a = 1}", "", 100'000), malformed},
+      {"500 dotted key parts", true, "[meta]\n" + deep("a.", "a = 1", "", 499), empty_pack},
+      {"NUL in a string", false, "[meta]\nstrictness = \"a\0b\""s, malformed},
+      {"NUL after meta", false, "[meta]\n\0"s, malformed},
+      {"BOM at the start", true, "\xEF\xBB\xBF[meta]", empty_pack},
+      {"BOM after the start", false, "[meta]\n\xEF\xBB\xBF", malformed},
+      {"BOM inside a string", true, "[meta]\nstrictness = \"\xEF\xBB\xBFminimal\"",
+       with_strictness("\xEF\xBB\xBFminimal")},
+      {"accent after a line-ending backslash", true,
+       "[meta]\nlast_reviewed_against_guidance = \"\"\"\\\n  \xC3\x89t\xC3\xA9\"\"\"",
+       with_guidance("\xC3\x89t\xC3\xA9")},
+      {"accent in a bare key", false, "[meta]\n\xC3\xA9 = 1", malformed},
+      {"UTF-16 text", false, "\xFF\xFE[\0m\0e\0t\0a\0]\0"s, malformed},
+  };
+  for (const auto& row : rows) {
+    EXPECT_EQ(is_toml_document(row.text), row.toml) << row.what;
+    EXPECT_EQ(read_policy_pack(row.text), row.expected) << row.what;
+  }
+}
+
+}  // namespace
+}  // namespace zorv
