@@ -1,8 +1,11 @@
 // ControlKey and ControlSet: a control identifier and an ordered set of them.
 // Keys are compared as plain bytes: no trimming, case folding or Unicode
 // normalisation, so "MFA" and "mfa" are two controls and "MFA" sorts first.
-// A ControlSet holds each key once, in ascending byte order, and never
-// changes after it is built. Safe to read from many threads.
+//
+// A ControlSet owns its keys' bytes in one block and hands out views into
+// it, in ascending byte order, each key once. Building one costs a sort of
+// views and a single allocation, however many keys; copies are deep. Never
+// changed after it is built; safe to read from many threads.
 #pragma once
 
 #include <string>
@@ -16,9 +19,15 @@ using ControlKey = std::string;
 class ControlSet {
  public:
   ControlSet() = default;
+  ControlSet(const ControlSet& other);
+  ControlSet& operator=(const ControlSet& other);
+  ControlSet(ControlSet&&) noexcept = default;
+  ControlSet& operator=(ControlSet&&) noexcept = default;
 
-  // Sorts the keys (stable, ascending byte order) and drops repeats.
-  static ControlSet from_list(std::vector<ControlKey> keys);
+  // Sorts the keys (ascending byte order), drops repeats and copies them.
+  // The views need only live for the call.
+  static ControlSet from_views(std::vector<std::string_view> keys);
+  static ControlSet from_list(const std::vector<ControlKey>& keys);
 
   bool contains(std::string_view key) const;
 
@@ -28,16 +37,19 @@ class ControlSet {
   // The members of this set that are not members of `other`.
   ControlSet difference(const ControlSet& other) const;
 
-  const std::vector<ControlKey>& keys() const { return keys_; }
+  // Views into this set's own storage, valid while the set lives.
+  const std::vector<std::string_view>& keys() const { return keys_; }
   size_t size() const { return keys_.size(); }
   bool empty() const { return keys_.empty(); }
 
-  bool operator==(const ControlSet&) const = default;
+  bool operator==(const ControlSet& other) const { return keys_ == other.keys_; }
 
  private:
-  explicit ControlSet(std::vector<ControlKey> sorted_unique) : keys_(std::move(sorted_unique)) {}
+  // Copies already sorted, distinct keys into a new set.
+  static ControlSet from_sorted(const std::vector<std::string_view>& sorted_unique);
 
-  std::vector<ControlKey> keys_;  // ascending byte order, no repeats
+  std::vector<char> bytes_;               // every key's bytes, back to back
+  std::vector<std::string_view> keys_;    // into bytes_, ascending, distinct
 };
 
 }  // namespace zorv

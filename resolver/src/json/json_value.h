@@ -43,5 +43,6 @@ class JsonValue {
 
 // An array of strings, element order kept.
 JsonArray string_array(const std::vector<std::string>& items);
+JsonArray string_array(const std::vector<std::string_view>& items);
 
 }  // namespace zorv::json

@@ -21,6 +21,15 @@
 #include "wire/resolve_json.h"
 #include "wire/resolve_with_receipts_json.h"
 
+// Part of the stable ABI from 3.10, and exported with the same signature by
+// 3.9, whose limited headers do not declare it. It hands out the string's
+// own UTF-8 form (the string's storage itself when it is ASCII, otherwise a
+// form the interpreter computes once and keeps with the string), so a large
+// argument is neither encoded again nor copied on every call.
+#if Py_LIMITED_API + 0 < 0x030A0000
+extern "C" const char* PyUnicode_AsUTF8AndSize(PyObject* unicode, Py_ssize_t* size);
+#endif
+
 namespace {
 
 // Created once, on the first import, with the interpreter lock held.
@@ -156,9 +165,10 @@ void add_processing_note(const char* parameter) {
   PyErr_Restore(type, value, traceback);
 }
 
-// The UTF-8 text of one `str` argument. The bytes object that holds it is
-// kept in `holder`. On failure an exception carrying the note is set.
-bool text_argument(PyObject* argument, const char* parameter, PyRef& holder, std::string_view& text) {
+// The UTF-8 text of one `str` argument, borrowed from the argument, which
+// the caller keeps alive for the call. On failure an exception carrying the
+// note is set.
+bool text_argument(PyObject* argument, const char* parameter, std::string_view& text) {
   if (argument == Py_None) {
     PyErr_SetString(PyExc_TypeError, "'None' is not an instance of 'str'");
   } else if (!PyUnicode_Check(argument)) {
@@ -167,15 +177,11 @@ bool text_argument(PyObject* argument, const char* parameter, PyRef& holder, std
       set_type_error(PyUnicode_FromFormat("'%S' object is not an instance of 'str'", qualified_name.get()));
     }
   } else {
-    PyObject* bytes = PyUnicode_AsUTF8String(argument);
-    if (bytes != nullptr) {
-      holder.reset(bytes);
-      char* data = PyBytes_AsString(bytes);
-      const Py_ssize_t size = PyBytes_Size(bytes);
-      if (data != nullptr && size >= 0) {
-        text = std::string_view(data, static_cast<size_t>(size));
-        return true;
-      }
+    Py_ssize_t size = 0;
+    const char* data = PyUnicode_AsUTF8AndSize(argument, &size);
+    if (data != nullptr) {
+      text = std::string_view(data, static_cast<size_t>(size));
+      return true;
     }
   }
   add_processing_note(parameter);
@@ -209,17 +215,16 @@ PyObject* call_wire(const Signature& signature, PyObject* args, PyObject* kwargs
     std::array<PyObject*, 4> bound{};
     if (!bind_arguments(signature, args, kwargs, bound)) return nullptr;
     const Py_ssize_t text_count = signature.parameter_count - 1;
-    std::array<PyRef, 4> holders;
     std::array<std::string_view, 4> texts{};
     for (Py_ssize_t i = 0; i < text_count; ++i) {
       const auto at = static_cast<size_t>(i);
-      if (!text_argument(bound[at], signature.parameters[at], holders[at], texts[at])) return nullptr;
+      if (!text_argument(bound[at], signature.parameters[at], texts[at])) return nullptr;
     }
     std::optional<std::string_view> dial;
     const auto dial_at = static_cast<size_t>(text_count);
     if (bound[dial_at] != nullptr && bound[dial_at] != Py_None) {
       std::string_view dial_text;
-      if (!text_argument(bound[dial_at], signature.parameters[dial_at], holders[dial_at], dial_text)) {
+      if (!text_argument(bound[dial_at], signature.parameters[dial_at], dial_text)) {
         return nullptr;
       }
       dial = dial_text;

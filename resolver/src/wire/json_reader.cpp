@@ -377,13 +377,12 @@ bool JsonReader::open_object(bool& has_member) {
   return true;
 }
 
-bool JsonReader::read_string_array(std::vector<std::string>& out) {
+bool JsonReader::read_array(const std::function<bool()>& read_element, std::string_view expected) {
   skip_whitespace();
   if (at_end()) return fail_eof("a value");
-  if (text_[pos_] != '[') return invalid_type("a sequence");
+  if (text_[pos_] != '[') return invalid_type(expected);
   if (!enter_nesting()) return false;
   ++pos_;
-  out.clear();
   skip_whitespace();
   if (at_end()) return fail_eof("a list");
   if (text_[pos_] == ']') {
@@ -392,12 +391,38 @@ bool JsonReader::read_string_array(std::vector<std::string>& out) {
     return true;
   }
   for (bool more = true; more;) {
-    RawJsonString raw;
-    if (!read_string(raw)) return false;
-    out.push_back(unescaped(raw));
+    if (!read_element()) return false;
     if (!next_in_container(']', more)) return false;
   }
   return true;
+}
+
+bool JsonReader::read_string_array(std::vector<std::string>& out) {
+  out.clear();
+  return read_array(
+      [&] {
+        RawJsonString raw;
+        if (!read_string(raw)) return false;
+        out.push_back(unescaped(raw));
+        return true;
+      },
+      "a sequence");
+}
+
+bool JsonReader::read_string_views(std::vector<std::string_view>& out, std::deque<std::string>& decoded) {
+  out.clear();
+  return read_array(
+      [&] {
+        RawJsonString raw;
+        if (!read_string(raw)) return false;
+        if (raw.has_escapes) {
+          out.emplace_back(decoded.emplace_back(unescaped(raw)));
+        } else {
+          out.push_back(raw.content);
+        }
+        return true;
+      },
+      "a sequence");
 }
 
 bool JsonReader::read_record(const RecordShape& shape,

@@ -12,6 +12,7 @@
 #include <bitset>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <optional>
 #include <string>
@@ -47,6 +48,9 @@ class JsonReader {
   bool read_string(std::string& out) { return read_decoded(out, "a string"); }
   bool read_optional_string(std::optional<std::string>& out);
   bool read_string_array(std::vector<std::string>& out);
+  // An array of strings as views: into the text where a string has no
+  // escapes, else into a decoded copy appended to `decoded`.
+  bool read_string_views(std::vector<std::string_view>& out, std::deque<std::string>& decoded);
   bool read_bool(bool& out);
   bool read_u64(std::uint64_t& out);
   // Consumes the next value if it is null; `is_null` tells whether it was.
@@ -86,6 +90,8 @@ class JsonReader {
   bool scan_number(Number& out);
   bool scan_literal(std::string_view word);
   bool enter_nesting();
+  // Reads "[", then calls `read_element` for each element until "]".
+  bool read_array(const std::function<bool()>& read_element, std::string_view expected);
   // After a member or element: consumes "," or `close`; `more` tells which.
   bool next_in_container(char close, bool& more);
   // Reads an object key and the ":" after it; `key_end` is the offset just

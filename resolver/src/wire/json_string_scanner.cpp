@@ -2,6 +2,10 @@
 
 #include <simdjson.h>
 
+#include <algorithm>
+#include <array>
+#include <cstdint>
+
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -173,8 +177,8 @@ size_t first_invalid_utf8(std::string_view text) {
   return size;
 }
 
-bool scan_string(std::string_view text, size_t open_quote, RawJsonString& raw, size_t& end,
-                 JsonFault& fault) {
+bool scan_string_precisely(std::string_view text, size_t open_quote, RawJsonString& raw, size_t& end,
+                           JsonFault& fault) {
   const size_t content_start = open_quote + 1;
   size_t pos = content_start;
   unsigned high_bits = 0;
@@ -216,6 +220,118 @@ bool scan_string(std::string_view text, size_t open_quote, RawJsonString& raw, s
   raw = {text.substr(content_start, pos - content_start), has_escapes};
   end = pos + 1;
   return true;
+}
+
+#if defined(__SSE2__)
+namespace {
+
+// Bit i set where byte i of the 64 bytes at `p` satisfies the comparison.
+struct BlockMasks {
+  std::uint64_t quote, backslash, control, high;
+};
+
+std::uint64_t movemask64(__m128i a, __m128i b, __m128i c, __m128i d) {
+  return static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(a))) |
+         static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(b))) << 16 |
+         static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(c))) << 32 |
+         static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(d))) << 48;
+}
+
+template <class Compare>
+std::uint64_t mask_of(const __m128i (&chunks)[4], Compare compare) {
+  return movemask64(compare(chunks[0]), compare(chunks[1]), compare(chunks[2]), compare(chunks[3]));
+}
+
+void load_block(const unsigned char* p, __m128i (&chunks)[4]) {
+  for (int i = 0; i < 4; ++i) chunks[i] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * i));
+}
+
+// The bytes that follow an escaping backslash: odd runs of backslashes
+// escape the byte after them. `carry` says whether the block starts with an
+// escaped byte, and is updated for the next block.
+std::uint64_t escaped_bytes(std::uint64_t backslash, std::uint64_t& carry) {
+  constexpr std::uint64_t kEvenBits = 0x5555555555555555ULL;
+  backslash &= ~carry;
+  const std::uint64_t follows_escape = backslash << 1 | carry;
+  const std::uint64_t odd_starts = backslash & ~kEvenBits & ~follows_escape;
+  std::uint64_t even_started = 0;
+  carry = __builtin_add_overflow(odd_starts, backslash, &even_started) ? 1 : 0;
+  return (kEvenBits ^ (even_started << 1)) & follows_escape;
+}
+
+// Bytes that may follow a backslash without further checks (not 'u').
+constexpr std::array<bool, 256> make_simple_escape_table() {
+  std::array<bool, 256> table{};
+  for (const char c : {'"', '\\', '/', 'b', 'f', 'n', 'r', 't'}) table[static_cast<unsigned char>(c)] = true;
+  return table;
+}
+
+constexpr std::array<bool, 256> kSimpleEscape = make_simple_escape_table();
+
+bool all_simple_escapes(const unsigned char* block, std::uint64_t escapes) {
+  for (; escapes != 0; escapes &= escapes - 1) {
+    if (!kSimpleEscape[block[__builtin_ctzll(escapes)]]) return false;
+  }
+  return true;
+}
+
+// Scans 64 bytes at a time. Succeeds only for literals whose escapes are
+// all of the two-byte kind and that hold no control character; anything
+// else (a \u escape, a fault) is left to the precise scan, which also finds
+// the first fault in text order.
+bool scan_string_quickly(std::string_view text, size_t open_quote, RawJsonString& raw, size_t& end) {
+  const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+  const size_t content_start = open_quote + 1;
+  std::uint64_t carry = 0;
+  bool has_escapes = false, has_high = false;
+  alignas(16) unsigned char tail[64];
+  for (size_t pos = content_start; pos < text.size(); pos += 64) {
+    const unsigned char* block = bytes + pos;
+    if (pos + 64 > text.size()) {
+      // Zero padding reads as control characters, so a literal that does
+      // not end inside the text is declined.
+      std::fill(std::copy(block, bytes + text.size(), tail), tail + 64, 0);
+      block = tail;
+    }
+    __m128i chunks[4];
+    load_block(block, chunks);
+    const std::uint64_t escaped =
+        escaped_bytes(mask_of(chunks, [](__m128i v) { return _mm_cmpeq_epi8(v, _mm_set1_epi8('\\')); }), carry);
+    const std::uint64_t quotes =
+        mask_of(chunks, [](__m128i v) { return _mm_cmpeq_epi8(v, _mm_set1_epi8('"')); }) & ~escaped;
+    const std::uint64_t before_end = quotes ? (quotes & (0 - quotes)) - 1 : ~std::uint64_t{0};
+    const std::uint64_t control = mask_of(chunks, [](__m128i v) {
+      const __m128i max = _mm_set1_epi8(0x1F);
+      return _mm_cmpeq_epi8(_mm_max_epu8(v, max), max);
+    });
+    if (control & before_end) return false;
+    // A backslash escaping the closing quote's successor cannot occur: the
+    // quote would then be escaped itself.
+    if (const std::uint64_t escapes = escaped & before_end) {
+      if (!all_simple_escapes(block, escapes)) return false;
+      has_escapes = true;
+    }
+    has_high |= (movemask64(chunks[0], chunks[1], chunks[2], chunks[3]) & before_end) != 0;
+    if (quotes) {
+      const size_t close = pos + static_cast<size_t>(__builtin_ctzll(quotes));
+      const std::string_view content = text.substr(content_start, close - content_start);
+      if (has_high && !simdjson::validate_utf8(content.data(), content.size())) return false;
+      raw = {content, has_escapes};
+      end = close + 1;
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+#endif
+
+bool scan_string(std::string_view text, size_t open_quote, RawJsonString& raw, size_t& end, JsonFault& fault) {
+#if defined(__SSE2__)
+  if (scan_string_quickly(text, open_quote, raw, end)) return true;
+#endif
+  return scan_string_precisely(text, open_quote, raw, end, fault);
 }
 
 void append_unescaped(std::string& out, RawJsonString raw) {

@@ -24,6 +24,11 @@ struct RawJsonString {
 bool scan_string(std::string_view text, std::size_t open_quote, RawJsonString& raw,
                  std::size_t& end, JsonFault& fault);
 
+// The same scan done byte by byte, which scan_string falls back to for any
+// literal its block scan declines; also the reference it is tested against.
+bool scan_string_precisely(std::string_view text, std::size_t open_quote, RawJsonString& raw,
+                           std::size_t& end, JsonFault& fault);
+
 // Decodes a literal that scan_string accepted.
 void append_unescaped(std::string& out, RawJsonString raw);
 std::string unescaped(RawJsonString raw);

@@ -1,7 +1,9 @@
 // WireDecision and WireProvenance: the JSON form of a decision, the text
 // `resolve` returns. Output only: written straight into compact text with
 // the members in declaration order, or turned into a generic JSON value
-// (keys then in byte order) for the combined result with receipts.
+// (keys then in byte order) for the combined result with receipts. The
+// required controls are views into the core decision it was made from, which
+// must outlive it: a large universe is then never copied on its way out.
 #pragma once
 
 #include <optional>
@@ -26,7 +28,7 @@ struct WireProvenance {
 
 struct WireDecision {
   std::string verdict;
-  std::vector<std::string> required;
+  std::vector<std::string_view> required;
   WireProvenance provenance;
   std::string_view disclaimer = kNotLegalAdvice;
 

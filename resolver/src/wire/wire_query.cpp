@@ -18,7 +18,7 @@ Result<WireQuery> WireQuery::read(std::string_view query_json) {
         case 1: return reader.read_string(query.profile);
         case 2: return reader.read_string(query.jurisdiction);
         case 3: return reader.read_string(query.subject);
-        case 4: return reader.read_string_array(query.universe);
+        case 4: return reader.read_string_views(query.universe, query.decoded);
         default: return reader.read_optional_string(query.as_of);
       }
     });
@@ -30,7 +30,7 @@ Result<WireQuery> WireQuery::read(std::string_view query_json) {
 RegulatoryQuery WireQuery::into_core() && {
   return RegulatoryQuery{std::move(domain),  std::move(profile),
                          std::move(jurisdiction), std::move(subject),
-                         ControlSet::from_list(std::move(universe)), std::move(as_of)};
+                         ControlSet::from_views(std::move(universe)), std::move(as_of)};
 }
 
 }  // namespace zorv::wire

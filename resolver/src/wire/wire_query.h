@@ -3,6 +3,7 @@
 // or a required key missing is an error naming the key.
 #pragma once
 
+#include <deque>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -20,9 +21,13 @@ struct WireQuery {
   std::string profile;
   std::string jurisdiction;
   std::string subject;
-  std::vector<std::string> universe;
+  // Views into the query text, or into `decoded` for strings that carried
+  // escapes: the universe can be large, and is copied once, into the set.
+  std::vector<std::string_view> universe;
   std::optional<std::string> as_of;
+  std::deque<std::string> decoded;
 
+  // The query borrows `query_json`, which must outlive it.
   static Result<WireQuery> read(std::string_view query_json);
 
   // Moves the fields into a RegulatoryQuery, the universe becoming an

@@ -39,8 +39,25 @@ TEST(ControlSet, SortsByUnsignedBytesAndDropsRepeats) {
       {{}, {}},
   };
   for (const auto& row : rows) {
-    EXPECT_EQ(ControlSet::from_list(row.list).keys(), row.keys);
+    const ControlSet set = ControlSet::from_list(row.list);
+    EXPECT_EQ(std::vector<ControlKey>(set.keys().begin(), set.keys().end()), row.keys);
   }
+}
+
+TEST(ControlSet, CopiesOwnTheirKeys) {
+  ControlSet original = ControlSet::from_list({"b", "a", std::string(40, 'x')});
+  const ControlSet copy = original;
+  ControlSet assigned;
+  assigned = copy;
+  original = ControlSet::from_list({"z"});
+  for (const ControlSet* set : std::initializer_list<const ControlSet*>{&copy, &assigned}) {
+    EXPECT_EQ(std::vector<ControlKey>(set->keys().begin(), set->keys().end()),
+              (std::vector<ControlKey>{"a", "b", std::string(40, 'x')}));
+    EXPECT_NE(set->keys()[0].data(), original.keys()[0].data());
+  }
+  EXPECT_NE(copy.keys()[0].data(), assigned.keys()[0].data());
+  ControlSet moved = std::move(assigned);
+  EXPECT_EQ(moved, copy);
 }
 
 }  // namespace

@@ -12,7 +12,7 @@ namespace zorv {
 
 inline void PrintTo(const ControlSet& set, std::ostream* out) {
   *out << "{";
-  for (const ControlKey& key : set.keys()) *out << " \"" << key << "\"";
+  for (const std::string_view key : set.keys()) *out << " \"" << key << "\"";
   *out << " }";
 }
 

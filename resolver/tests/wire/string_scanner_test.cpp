@@ -1,0 +1,66 @@
+// The block scan of string literals against the byte-by-byte scan it must
+// agree with exactly, on random literals built from the bytes that matter
+// (quotes, backslashes and what follows them, control characters, UTF-8
+// lead and continuation bytes), at every alignment across block edges.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+
+#include "wire/json_string_scanner.h"
+
+namespace zorv::wire {
+namespace {
+
+std::string random_literal(std::mt19937& random) {
+  // Pieces the block scan handles itself, then pieces it leaves to the
+  // precise scan; half of the literals draw from the first kind only.
+  static const std::string pieces[] = {"a", "z", "\"", "\\\\", "\\\"", "\\n", "\\t", "\\/", "\\\\\\",
+                                       "\x7f", "\xc3\xa9", "\xe2\x82\xac", "\xf0\x9f\x98\x80", " ",
+                                       "\\u00e9", "\\ud83d\\ude00", "\\ud800", "\\x", "\\", "\x01", "\x1f",
+                                       "\xc3", "\xff", "\xed\xa0\x80"};
+  constexpr size_t kHandled = 14;
+  const size_t choices = random() % 2 ? kHandled : std::size(pieces);
+  std::string text = "\"";
+  const size_t length = random() % 160;
+  for (size_t i = 0; i < length; ++i) {
+    // Mostly plain text, as in real packs, with the interesting bytes mixed in.
+    text += random() % 3 ? std::string(1 + random() % 20, 'a' + static_cast<char>(random() % 26))
+                         : pieces[random() % choices];
+  }
+  if (random() % 4) text += '"';
+  if (random() % 2) text += std::string(random() % 80, 'x');
+  return text;
+}
+
+TEST(StringScanner, BlockScanAgreesWithThePreciseScan) {
+  std::mt19937 random(20261208);
+  size_t accepted = 0;
+  for (int round = 0; round < 200000; ++round) {
+    const std::string literal = random_literal(random);
+    const std::string text = std::string(random() % 64, ' ') + literal;
+    const size_t open_quote = text.size() - literal.size();
+    RawJsonString fast_raw, precise_raw;
+    size_t fast_end = 0, precise_end = 0;
+    JsonFault fast_fault, precise_fault;
+    const bool fast = scan_string(text, open_quote, fast_raw, fast_end, fast_fault);
+    const bool precise = scan_string_precisely(text, open_quote, precise_raw, precise_end, precise_fault);
+    ASSERT_EQ(fast, precise) << testing::PrintToString(text);
+    if (precise) {
+      ++accepted;
+      ASSERT_EQ(fast_raw.content.data(), precise_raw.content.data());
+      ASSERT_EQ(fast_raw.content.size(), precise_raw.content.size()) << testing::PrintToString(text);
+      ASSERT_EQ(fast_raw.has_escapes, precise_raw.has_escapes) << testing::PrintToString(text);
+      ASSERT_EQ(fast_end, precise_end);
+    } else {
+      ASSERT_EQ(fast_fault.description, precise_fault.description);
+      ASSERT_EQ(fast_fault.offset, precise_fault.offset);
+    }
+  }
+  // Both outcomes must be well represented for the comparison to mean much.
+  EXPECT_GT(accepted, 20000u);
+  EXPECT_LT(accepted, 180000u);
+}
+
+}  // namespace
+}  // namespace zorv::wire
