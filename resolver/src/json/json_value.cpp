@@ -2,19 +2,18 @@
 
 namespace zorv::json {
 
-namespace {
-
-template <class Items>
-JsonArray strings(const Items& items) {
+JsonArray string_array(const std::vector<std::string>& items) {
   JsonArray array;
   array.reserve(items.size());
-  for (const auto& item : items) array.emplace_back(std::string(item));
+  for (const auto& item : items) array.emplace_back(item);
   return array;
 }
 
-}  // namespace
-
-JsonArray string_array(const std::vector<std::string>& items) { return strings(items); }
-JsonArray string_array(const std::vector<std::string_view>& items) { return strings(items); }
+JsonArray borrowed_string_array(const std::vector<std::string_view>& items) {
+  JsonArray array;
+  array.reserve(items.size());
+  for (const std::string_view item : items) array.push_back(JsonValue::borrowed(item));
+  return array;
+}
 
 }  // namespace zorv::json

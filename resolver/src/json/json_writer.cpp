@@ -31,6 +31,7 @@ struct ValueWriter {
   void operator()(bool b) const { out += b ? "true" : "false"; }
   void operator()(std::uint64_t n) const { append_uint(out, n); }
   void operator()(const std::string& s) const { append_string(out, s); }
+  void operator()(const BorrowedText& s) const { append_string(out, s.text); }
   void operator()(const JsonArray& array) const {
     out += '[';
     bool first = true;

@@ -43,14 +43,17 @@ JsonValue events(const ReceiptContext& context) {
   return list;
 }
 
+// Members built from an initializer list are copied into their object, so
+// the ones that grow with the decision are moved in afterwards.
 JsonValue decision_member(const ControlDecision& decision, const ReceiptContext& context) {
-  return JsonObject{
+  JsonObject member{
       {"escalation",
        JsonObject{{"gpc_signal", context.gpc_signal}, {"ieee7012_no_recording", context.ieee7012_no_recording}}},
       {"posture", posture(decision.provenance.strictness)},
-      {"required_controls", required_controls(decision.required)},
       {"verdict", decision.verdict == Verdict::block ? "block" : "permit"},
   };
+  member.emplace("required_controls", required_controls(decision.required));
+  return member;
 }
 
 JsonValue provenance_member(const ControlDecision& decision, const ReceiptContext& context) {
@@ -68,7 +71,6 @@ JsonValue dpv_27560(const ControlDecision& decision, const ReceiptContext& conte
   JsonObject receipt{
       {"@context", jsonld_context()},
       {"@type", "kwdx:ControlDecisionReceipt"},
-      {"decision", decision_member(decision, context)},
       {"disclaimer", kNotLegalAdvice},
       {"event", events(context)},
       {"jurisdiction",
@@ -94,6 +96,7 @@ JsonValue dpv_27560(const ControlDecision& decision, const ReceiptContext& conte
            {"schema_version", "kwdx-receipt/0.1+iso27560"},
        }},
   };
+  receipt.emplace("decision", decision_member(decision, context));
   if (context.ai_disclosure) receipt.emplace("ai_disclosure", ai_disclosure_object(*context.ai_disclosure));
   return receipt;
 }

@@ -9,7 +9,9 @@
 // of the two inputs, or the text form of the verdict or the dial.
 //
 // Pure: reads only its two arguments, never fails, returns a new object the
-// caller owns. Key order comes from the ordered objects of json::JsonValue.
+// caller owns, which borrows the decision's control keys: keep the decision
+// alive while the receipt is used. Key order comes from the ordered objects
+// of json::JsonValue.
 #pragma once
 
 #include "core/control_decision.h"

@@ -62,12 +62,13 @@ JsonValue kwdx_extension(const ControlDecision& decision, const ReceiptContext& 
 }  // namespace
 
 JsonValue kantara_cr_v1_1(const ControlDecision& decision, const ReceiptContext& context) {
-  return JsonObject{
+  // Members built from an initializer list are copied into the object, so
+  // the one that grows with the decision is moved in afterwards.
+  JsonObject receipt{
       {"collectionMethod", "kwdx_resolver"},
       {"consentReceiptID", context.record_id},
       {"consentTimestamp", context.issued_at_unix},
       {"jurisdiction", joined_jurisdictions(context.jurisdictions)},
-      {"kwdx", kwdx_extension(decision, context)},
       {"language", context.language},
       {"notice", notice()},
       {"piiControllers", JsonArray{JsonValue(JsonObject{{"piiController", context.pii_controller}})}},
@@ -78,6 +79,8 @@ JsonValue kantara_cr_v1_1(const ControlDecision& decision, const ReceiptContext&
       {"spiCat", json::string_array(context.spi_cat)},
       {"version", "KI-CR-v1.1.0"},
   };
+  receipt.emplace("kwdx", kwdx_extension(decision, context));
+  return receipt;
 }
 
 }  // namespace zorv::receipt

@@ -8,7 +8,9 @@
 // never written, nor are optional members the context does not carry.
 //
 // Pure: reads only its two arguments, never fails, returns a new object the
-// caller owns. Key order comes from the ordered objects of json::JsonValue.
+// caller owns, which borrows the decision's control keys: keep the decision
+// alive while the receipt is used. Key order comes from the ordered objects
+// of json::JsonValue.
 #pragma once
 
 #include <string_view>

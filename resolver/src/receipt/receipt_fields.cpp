@@ -5,7 +5,7 @@ namespace zorv::receipt {
 json::JsonValue posture(const Strictness& strictness) { return json::JsonValue(strictness.text_form()); }
 
 json::JsonValue required_controls(const ControlSet& required) {
-  return json::JsonValue(json::string_array(required.keys()));
+  return json::JsonValue(json::borrowed_string_array(required.keys()));
 }
 
 json::JsonValue ai_disclosure_object(const AiDisclosure& disclosure) {

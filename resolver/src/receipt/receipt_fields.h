@@ -17,7 +17,8 @@ namespace zorv::receipt {
 // The dial's text form; an unrecognised dial gives the text it carries.
 json::JsonValue posture(const Strictness& strictness);
 
-// The keys in the set's order: ascending bytes, no repeats.
+// The keys in the set's order (ascending bytes, no repeats), borrowed from
+// the set, which must outlive the value.
 json::JsonValue required_controls(const ControlSet& required);
 
 // {"disclosed_at", "method"}.

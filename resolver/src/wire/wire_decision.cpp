@@ -61,9 +61,9 @@ void WireDecision::write(std::string& out) const {
 }
 
 json::JsonValue WireDecision::to_json_value() const {
-  return json::JsonObject{
+  // Initializer-list members are copied, so the required keys are moved in.
+  json::JsonObject object{
       {"verdict", verdict},
-      {"required", json::string_array(required)},
       {"provenance",
        json::JsonObject{
            {"profile", provenance.profile},
@@ -75,6 +75,8 @@ json::JsonValue WireDecision::to_json_value() const {
        }},
       {"disclaimer", disclaimer},
   };
+  object.emplace("required", json::borrowed_string_array(required));
+  return object;
 }
 
 }  // namespace zorv::wire

@@ -38,6 +38,7 @@ struct WireDecision {
   // values as null.
   void write(std::string& out) const;
 
+  // Borrows the required keys, like the record itself.
   json::JsonValue to_json_value() const;
 };
 
