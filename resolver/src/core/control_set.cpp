@@ -1,7 +1,9 @@
 #include "core/control_set.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
+#include <cstring>
 #include <iterator>
 
 namespace zorv {
@@ -35,41 +37,85 @@ ControlSet ControlSet::from_sorted(const std::vector<std::string_view>& sorted_u
 
 namespace {
 
-// A key's first eight bytes as a big-endian integer (zero-padded): integer
-// order of prefixes is byte order of keys, as far as the prefixes go, so
-// most comparisons never touch the keys' bytes in memory.
-std::uint64_t prefix_of(std::string_view key) {
-  std::uint64_t prefix = 0;
-  const size_t n = std::min<size_t>(key.size(), 8);
-  for (size_t i = 0; i < 8; ++i) {
-    prefix = (prefix << 8) | (i < n ? static_cast<unsigned char>(key[i]) : 0u);
+// Keys are sorted eight bytes at a time: each key's bytes at the current
+// depth, read as a big-endian integer (zero-padded past its end), decide
+// most comparisons without touching the key again, and only runs of keys
+// that agree on every byte so far go one level deeper. Integer order of the
+// chunks is byte order of the keys.
+struct SortEntry {
+  std::uint64_t chunk;
+  std::size_t rank;  // the key's length, or kUnfinished when it goes on
+  std::string_view key;
+};
+
+constexpr std::size_t kChunk = 8;
+// Past this depth a run is sorted by whole-key comparison, so a crafted
+// set of long shared prefixes costs no deeper levels.
+constexpr std::size_t kMaxChunkedDepth = 64;
+
+std::uint64_t chunk_at(std::string_view key, std::size_t depth) {
+  if (depth + kChunk <= key.size()) {
+    std::uint64_t chunk = 0;
+    std::memcpy(&chunk, key.data() + depth, kChunk);
+    if constexpr (std::endian::native == std::endian::little) chunk = __builtin_bswap64(chunk);
+    return chunk;
   }
-  return prefix;
+  std::uint64_t chunk = 0;
+  for (std::size_t i = depth; i < depth + kChunk; ++i) {
+    chunk = (chunk << 8) | (i < key.size() ? static_cast<unsigned char>(key[i]) : 0u);
+  }
+  return chunk;
 }
 
-struct PrefixedKey {
-  std::uint64_t prefix;
-  std::string_view key;
-
-  bool operator<(const PrefixedKey& other) const {
-    if (prefix != other.prefix) return prefix < other.prefix;
-    return key < other.key;
+void sort_keys(std::vector<std::string_view>& keys) {
+  std::vector<SortEntry> entries;
+  entries.reserve(keys.size());
+  for (const std::string_view key : keys) entries.push_back({0, 0, key});
+  struct Range {
+    std::size_t begin, end, depth;
+  };
+  std::vector<Range> pending{{0, entries.size(), 0}};
+  while (!pending.empty()) {
+    const Range range = pending.back();
+    pending.pop_back();
+    const auto first = entries.begin() + static_cast<std::ptrdiff_t>(range.begin);
+    const auto last = entries.begin() + static_cast<std::ptrdiff_t>(range.end);
+    if (range.depth >= kMaxChunkedDepth) {
+      std::sort(first, last, [](const SortEntry& a, const SortEntry& b) { return a.key < b.key; });
+      continue;
+    }
+    // A key that ends within this chunk is a prefix of every longer key with
+    // the same chunk, so among equal chunks shorter keys come first.
+    const std::size_t unfinished = range.depth + kChunk + 1;
+    for (auto entry = first; entry != last; ++entry) {
+      entry->chunk = chunk_at(entry->key, range.depth);
+      entry->rank = std::min(entry->key.size(), unfinished);
+    }
+    std::sort(first, last, [](const SortEntry& a, const SortEntry& b) {
+      return a.chunk != b.chunk ? a.chunk < b.chunk : a.rank < b.rank;
+    });
+    for (std::size_t begin = range.begin; begin < range.end;) {
+      std::size_t end = begin + 1;
+      while (end < range.end && entries[end].chunk == entries[begin].chunk &&
+             entries[end].rank == entries[begin].rank) {
+        ++end;
+      }
+      if (end - begin > 1 && entries[begin].rank == unfinished) {
+        pending.push_back({begin, end, range.depth + kChunk});
+      }
+      begin = end;
+    }
   }
-};
+  for (std::size_t i = 0; i < entries.size(); ++i) keys[i] = entries[i].key;
+}
 
 }  // namespace
 
 ControlSet ControlSet::from_views(std::vector<std::string_view> keys) {
-  // Keys compare by unsigned byte value (char_traits<char>). Equal keys are
-  // byte-identical, so an unstable sort gives the same set as a stable one.
-  std::vector<PrefixedKey> prefixed;
-  prefixed.reserve(keys.size());
-  for (const std::string_view key : keys) prefixed.push_back({prefix_of(key), key});
-  std::sort(prefixed.begin(), prefixed.end());
-  keys.clear();
-  for (const PrefixedKey& entry : prefixed) {
-    if (keys.empty() || keys.back() != entry.key) keys.push_back(entry.key);
-  }
+  // Equal keys are byte-identical, so an unstable sort gives the same set
+  // as a stable one.
+  sort_keys(keys);
+  keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
   return from_sorted(keys);
 }
 

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
+
 #include "core/control_set.h"
 #include "core/strictness.h"
 #include "decision_printing.h"
@@ -58,6 +61,33 @@ TEST(ControlSet, CopiesOwnTheirKeys) {
   EXPECT_NE(copy.keys()[0].data(), assigned.keys()[0].data());
   ControlSet moved = std::move(assigned);
   EXPECT_EQ(moved, copy);
+}
+
+}  // namespace
+}  // namespace zorv
+
+namespace zorv {
+namespace {
+
+// Sets built from random keys with long shared prefixes, embedded NULs and
+// high bytes hold exactly what a plain sort and unique of the keys gives.
+TEST(ControlSet, OrdersLikeAPlainSortOfTheBytes) {
+  std::mt19937 random(7);
+  const std::string alphabet("a\0\x7f\xc3\xa9Z", 6);
+  for (int round = 0; round < 300; ++round) {
+    std::vector<ControlKey> keys(random() % 400);
+    const std::string shared(random() % 90, 'p');
+    for (auto& key : keys) {
+      key = random() % 2 ? shared : "";
+      const size_t length = random() % 24;
+      for (size_t i = 0; i < length; ++i) key += alphabet[random() % alphabet.size()];
+    }
+    std::vector<ControlKey> expected = keys;
+    std::sort(expected.begin(), expected.end());
+    expected.erase(std::unique(expected.begin(), expected.end()), expected.end());
+    const ControlSet set = ControlSet::from_list(keys);
+    ASSERT_EQ(std::vector<ControlKey>(set.keys().begin(), set.keys().end()), expected);
+  }
 }
 
 }  // namespace
