@@ -282,6 +282,30 @@ bool all_simple_escapes(const unsigned char* block, std::uint64_t escapes) {
 bool scan_string_quickly(std::string_view text, size_t open_quote, RawJsonString& raw, size_t& end) {
   const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
   const size_t content_start = open_quote + 1;
+  // Most keys and control identifiers are short and plain: one 32-byte look
+  // settles them when their closing quote comes before any backslash or
+  // control character.
+  if (content_start + 32 <= text.size()) {
+    const __m128i max = _mm_set1_epi8(0x1F);
+    std::uint32_t special = 0, quotes = 0, high = 0;
+    for (int half = 0; half < 2; ++half) {
+      const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + content_start + 16 * half));
+      const auto mask = [&](__m128i v) { return static_cast<std::uint32_t>(_mm_movemask_epi8(v)) << (16 * half); };
+      special |= mask(_mm_or_si128(_mm_cmpeq_epi8(_mm_max_epu8(chunk, max), max),
+                                   _mm_cmpeq_epi8(chunk, _mm_set1_epi8('\\'))));
+      quotes |= mask(_mm_cmpeq_epi8(chunk, _mm_set1_epi8('"')));
+      high |= mask(chunk);
+    }
+    const std::uint32_t before_quote = (quotes & (0 - quotes)) - 1;
+    if (quotes != 0 && (special & before_quote) == 0) {
+      const size_t length = static_cast<size_t>(__builtin_ctz(quotes));
+      const std::string_view content = text.substr(content_start, length);
+      if ((high & before_quote) != 0 && first_invalid_utf8(content) != content.size()) return false;
+      raw = {content, false};
+      end = content_start + length + 1;
+      return true;
+    }
+  }
   std::uint64_t carry = 0;
   bool has_escapes = false, has_high = false;
   alignas(16) unsigned char tail[64];
