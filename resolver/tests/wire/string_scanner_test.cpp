@@ -33,6 +33,23 @@ std::string random_literal(std::mt19937& random) {
   return text;
 }
 
+// Bytes outside printable ASCII as \xNN, so a failing literal prints whole.
+std::string shown(const std::string& text) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string out;
+  for (const char ch : text) {
+    const auto c = static_cast<unsigned char>(ch);
+    if (c >= 0x20 && c < 0x7f) {
+      out += ch;
+    } else {
+      out += "\\x";
+      out += kHex[c >> 4];
+      out += kHex[c & 0xF];
+    }
+  }
+  return out;
+}
+
 TEST(StringScanner, BlockScanAgreesWithThePreciseScan) {
   std::mt19937 random(20261208);
   size_t accepted = 0;
@@ -45,12 +62,12 @@ TEST(StringScanner, BlockScanAgreesWithThePreciseScan) {
     JsonFault fast_fault, precise_fault;
     const bool fast = scan_string(text, open_quote, fast_raw, fast_end, fast_fault);
     const bool precise = scan_string_precisely(text, open_quote, precise_raw, precise_end, precise_fault);
-    ASSERT_EQ(fast, precise) << testing::PrintToString(text);
+    ASSERT_EQ(fast, precise) << shown(text);
     if (precise) {
       ++accepted;
       ASSERT_EQ(fast_raw.content.data(), precise_raw.content.data());
-      ASSERT_EQ(fast_raw.content.size(), precise_raw.content.size()) << testing::PrintToString(text);
-      ASSERT_EQ(fast_raw.has_escapes, precise_raw.has_escapes) << testing::PrintToString(text);
+      ASSERT_EQ(fast_raw.content.size(), precise_raw.content.size()) << shown(text);
+      ASSERT_EQ(fast_raw.has_escapes, precise_raw.has_escapes) << shown(text);
       ASSERT_EQ(fast_end, precise_end);
     } else {
       ASSERT_EQ(fast_fault.description, precise_fault.description);
