@@ -24,8 +24,11 @@ Result<std::string> resolve_with_receipts_json(std::string_view packs_json, std:
   combined.emplace("receipt_dpv27560", receipt::dpv_27560(core, context));
   combined.emplace("receipt_kantara_cr_v1_1", receipt::kantara_cr_v1_1(core, context));
 
+  // The required keys appear three times; the rest is a few KB at most.
+  size_t keys_size = 0;
+  for (const std::string_view key : core.required.keys()) keys_size += key.size() + 3;
   std::string text;
-  text.reserve(2048 + 3 * 8 * core.required.size());
+  text.reserve(4096 + 3 * keys_size);
   json::append_value(text, json::JsonValue(std::move(combined)));
   return text;
 }
