@@ -2,7 +2,10 @@
 conversion and the exceptions each kind of failure raises."""
 
 import json
+import os
+import subprocess
 import sys
+import textwrap
 
 import pytest
 
@@ -209,3 +212,29 @@ def test_non_ascii_and_control_characters_come_back_as_written():
 
 def test_same_inputs_give_identical_text(packs_json, query_json):
     assert len({zorv.resolve(packs_json, query_json, "minimal") for _ in range(50)}) == 1
+
+
+@pytest.mark.skipif(bool(os.environ.get("ZORV_EXPECT_SANITIZERS")), reason="the sanitizers reserve address space of their own")
+def test_internal_fault_raises_panic_exception_not_an_exception():
+    # Out of address space mid-call, the allocation failure inside the
+    # resolver must surface as PanicException: a BaseException that
+    # `except Exception` does not swallow, carrying the fault's message.
+    code = textwrap.dedent(
+        """
+        import json, resource, zorv
+        query = json.dumps({"domain": "d", "profile": "p", "jurisdiction": "j", "subject": "s",
+                            "universe": ["control-%07d" % i for i in range(2_000_000)]})
+        with open("/proc/self/status") as status:
+            vm_kb = next(int(line.split()[1]) for line in status if line.startswith("VmSize:"))
+        resource.setrlimit(resource.RLIMIT_AS, ((vm_kb + 40_000) * 1024, resource.RLIM_INFINITY))
+        try:
+            zorv.resolve("{}", query)
+            print("returned")
+        except Exception as error:
+            print("Exception", type(error).__name__)
+        except BaseException as error:
+            print(type(error).__name__, type(error).__bases__[0].__name__, error)
+        """
+    )
+    result = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True, timeout=120)
+    assert result.stdout.strip() == "PanicException BaseException std::bad_alloc", result.stderr
