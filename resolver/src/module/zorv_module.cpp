@@ -35,6 +35,10 @@ namespace {
 // Created once, on the first import, with the interpreter lock held.
 PyObject* g_panic_exception = nullptr;
 PyObject* g_add_note_name = nullptr;
+// Interned once: a fresh name per lookup would be a new allocation on every
+// failing call, and the interpreter's type attribute cache keeps a reference
+// to each distinct name object it is asked for, up to its size.
+PyObject* g_qualname_name = nullptr;
 
 // A strong reference released when it goes out of scope.
 class PyRef {
@@ -172,7 +176,7 @@ bool text_argument(PyObject* argument, const char* parameter, std::string_view& 
   if (argument == Py_None) {
     PyErr_SetString(PyExc_TypeError, "'None' is not an instance of 'str'");
   } else if (!PyUnicode_Check(argument)) {
-    PyRef qualified_name(PyObject_GetAttrString(reinterpret_cast<PyObject*>(Py_TYPE(argument)), "__qualname__"));
+    PyRef qualified_name(PyObject_GetAttr(reinterpret_cast<PyObject*>(Py_TYPE(argument)), g_qualname_name));
     if (qualified_name) {
       set_type_error(PyUnicode_FromFormat("'%S' object is not an instance of 'str'", qualified_name.get()));
     }
@@ -285,6 +289,10 @@ int create_process_wide_objects() {
   if (g_add_note_name == nullptr) {
     g_add_note_name = PyUnicode_InternFromString("add_note");
     if (g_add_note_name == nullptr) return -1;
+  }
+  if (g_qualname_name == nullptr) {
+    g_qualname_name = PyUnicode_InternFromString("__qualname__");
+    if (g_qualname_name == nullptr) return -1;
   }
   if (g_panic_exception == nullptr) {
     g_panic_exception = PyErr_NewExceptionWithDoc(
