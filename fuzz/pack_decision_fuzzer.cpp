@@ -1,0 +1,130 @@
+// Fuzzes decide_from_pack_text with arbitrary pack text.
+// Input: one flags byte (bit 0: the dial is given, bit 1: the query has a
+// date), then pack_text 0xFF subject 0xFF dial 0xFF as_of 0xFF control ...
+// The decision is checked against the pack as read_policy_pack reads it.
+#include <simdjson.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "core/pack_decision.h"
+#include "core/policy_pack.h"
+#include "fuzz_input.h"
+
+using namespace zorv;
+using namespace zorv::fuzz;
+
+namespace {
+
+constexpr std::string_view kSource = "retail/payments.zorv.toml";
+
+bool utf8(std::string_view text) { return simdjson::validate_utf8(text.data(), text.size()); }
+
+bool subset(const ControlSet& inner, const ControlSet& outer) {
+  return std::includes(outer.keys().begin(), outer.keys().end(), inner.keys().begin(), inner.keys().end());
+}
+
+// What the texts a pack carries must be: TOML text is UTF-8 throughout.
+void require_utf8_pack(const PolicyPackToml& pack) {
+  const auto check = [](const std::optional<std::string>& text) {
+    require(!text || utf8(*text), "pack texts are UTF-8", text.value_or(""));
+  };
+  check(pack.meta.strictness);
+  check(pack.meta.last_reviewed_against_guidance);
+  check(pack.meta.effective_from);
+  check(pack.meta.effective_until);
+  if (pack.meta.legal_review) check(pack.meta.legal_review->status);
+  const auto check_list = [](const ControlSet& controls) {
+    for (const auto& key : controls.keys()) require(utf8(key), "pack controls are UTF-8", key);
+  };
+  for (const auto& [name, list] : pack.subject) {
+    require(utf8(name), "subject names are UTF-8", name);
+    check_list(list.controls);
+  }
+  if (pack.legally_required) check_list(pack.legally_required->controls);
+  if (pack.prohibited) check_list(pack.prohibited->controls);
+}
+
+void check_fall_back(const ControlDecision& decision, const RegulatoryQuery& query, FallBackKind kind) {
+  const ControlDecision expected = fail_closed_decision(query, fall_back_marker(kind, kSource));
+  require(decision == expected, "the fall-back has its one shape", decision.provenance.source);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  if (size == 0) return -1;
+  const std::uint8_t flags = data[0];
+  const auto parts = split_input(data + 1, size - 1);
+  const std::string_view pack_text = part(parts, 0);
+
+  std::optional<Strictness> dial;
+  if (flags & 1) dial = Strictness::parse(part(parts, 2));
+  std::vector<ControlKey> universe;
+  for (std::size_t i = 4; i < parts.size(); ++i) universe.emplace_back(parts[i]);
+  RegulatoryQuery query{.domain = "payments",
+                        .profile = "retail",
+                        .jurisdiction = "EU",
+                        .subject = std::string(part(parts, 1)),
+                        .universe = ControlSet::from_list(std::move(universe)),
+                        .as_of = std::nullopt};
+  if (flags & 2) query.as_of = std::string(part(parts, 3));
+
+  const ControlDecision decision = decide_from_pack_text(pack_text, kSource, dial, query);
+  const std::optional<PolicyPackToml> pack = read_policy_pack(pack_text);
+
+  require(decision.verdict == Verdict::permit, "a pack never blocks");
+  require(decision.provenance.profile == query.profile, "provenance echoes the profile");
+  require(subset(decision.required, query.universe), "required is a subset of the universe");
+  if (!pack) {
+    check_fall_back(decision, query, FallBackKind::malformed);
+    return 0;
+  }
+  require(is_toml_document(pack_text), "a readable pack is a TOML document");
+  require_utf8_pack(*pack);
+
+  const Strictness effective = dial ? *dial
+                               : pack->meta.strictness ? Strictness::parse(*pack->meta.strictness)
+                                                       : Strictness::aggressive();
+  if (decision.provenance.fell_back) {
+    const bool outside = query.as_of && ((pack->meta.effective_from && *query.as_of < *pack->meta.effective_from) ||
+                                         (pack->meta.effective_until && *query.as_of > *pack->meta.effective_until));
+    if (outside) {
+      check_fall_back(decision, query, FallBackKind::outside_effective_envelope);
+    } else {
+      require(effective.level() == Strictness::Level::minimal &&
+                  (!pack->legally_required || pack->legally_required->controls.empty()),
+              "only a missing floor under minimal is left to fall back for");
+      check_fall_back(decision, query, FallBackKind::minimal_missing_floor);
+    }
+    return 0;
+  }
+
+  require(decision.provenance.source == kSource, "a pack decision names its pack");
+  require(decision.provenance.strictness == effective, "the dial beats the pack's own");
+  require(decision.provenance.legal_review_status ==
+              (pack->meta.legal_review ? pack->meta.legal_review->status : std::nullopt),
+          "the review status is the pack's");
+  require(decision.provenance.last_reviewed_against_guidance == pack->meta.last_reviewed_against_guidance,
+          "the guidance is the pack's");
+  const ControlSet prohibited = pack->prohibited ? pack->prohibited->controls : ControlSet();
+  require(decision.required.intersection(prohibited).empty(), "nothing prohibited is required");
+
+  ControlSet selectable = query.universe;
+  switch (effective.level()) {
+    case Strictness::Level::as_configured:
+      if (const auto entry = pack->subject.find(query.subject); entry != pack->subject.end()) {
+        selectable = entry->second.controls.intersection(query.universe);
+      }
+      break;
+    case Strictness::Level::minimal:
+      selectable = pack->legally_required->controls.intersection(query.universe);
+      break;
+    case Strictness::Level::aggressive:
+    case Strictness::Level::unrecognised:
+      break;
+  }
+  require(decision.required == selectable.difference(prohibited), "required is the dial's selection");
+  return 0;
+}

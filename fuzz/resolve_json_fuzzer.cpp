@@ -1,0 +1,50 @@
+// Fuzzes resolve_json, the operation behind `resolve`.
+// Input: packs_json 0xFF query_json [0xFF strictness_override].
+#include <simdjson.h>
+
+#include "fuzz_input.h"
+#include "wire/pack_index.h"
+#include "wire/resolve_json.h"
+#include "wire_checks.h"
+
+using namespace zorv;
+using namespace zorv::fuzz;
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const auto parts = split_input(data, size);
+  const std::string_view packs = part(parts, 0);
+  const std::string_view query = part(parts, 1);
+  const std::optional<std::string_view> dial = optional_part(parts, 2);
+  // The module hands over the dial as the UTF-8 of a str; it is no JSON and
+  // is never validated, so other bytes are outside the operation's contract.
+  if (dial && !simdjson::validate_utf8(dial->data(), dial->size())) return -1;
+
+  wire::Result<std::string> result = wire::resolve_json(packs, query, dial);
+  if (!result.ok()) {
+    const std::string& message = result.error().text;
+    check_error(message);
+    require(message.starts_with(wire::kPacksJsonPrefix) || message.starts_with(wire::kQueryJsonPrefix),
+            "resolve_json fails only on its two JSON arguments", message);
+    require(message.starts_with(wire::kPacksJsonPrefix) != wire::PackIndex::read(packs).ok(),
+            "the pack map is blamed exactly when it is unusable", message);
+    const wire::Result<std::string> without_dial = wire::resolve_json(packs, query, std::nullopt);
+    require(!without_dial.ok() && without_dial.error().text == message,
+            "the dial never changes or hides a JSON error", message);
+    return 0;
+  }
+
+  const std::string& text = result.value();
+  simdjson::dom::parser parser;
+  simdjson::dom::element decision;
+  require(!parser.parse(text).get(decision), "the decision text is JSON", text);
+  const QueryFacts facts = query_facts(query);
+  check_decision(decision, facts, /*sorted=*/false, text);
+
+  bool fell_back = true;
+  std::string_view strictness;
+  require(!decision["provenance"]["fell_back"].get(fell_back) &&
+              !decision["provenance"]["strictness"].get(strictness),
+          "provenance readable", text);
+  if (dial && !fell_back) require(strictness == *dial, "a pack decision shows the dial it was given", text);
+  return 0;
+}
