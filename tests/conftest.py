@@ -4,7 +4,7 @@ import pathlib
 import pytest
 
 REPO = pathlib.Path(__file__).resolve().parent.parent
-TESTDATA = REPO.parent / "shared" / "testdata"
+TESTDATA = REPO / "testdata"
 
 PACK = """
 [meta]

@@ -19,7 +19,7 @@ from pyld import jsonld
 
 import zorv
 
-TESTDATA = Path(__file__).resolve().parents[1].parent / "shared" / "testdata" / "standards"
+TESTDATA = Path(__file__).resolve().parents[1] / "testdata" / "standards"
 DPV_VOCABULARY = TESTDATA / "w3c-dpv" / "dpv.jsonld"
 KANTARA_SCHEMA = TESTDATA / "kantara-cr-v1.1" / "kantara-consent-receipt-v1_1-schema.json"
 
