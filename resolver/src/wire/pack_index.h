@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "core/in_memory_regulatory_policy_adapter.h"
-#include "wire/json_string_scanner.h"
+#include "json/json_string_scanner.h"
 #include "wire/result.h"
 
 namespace zorv::wire {
@@ -22,8 +22,8 @@ inline constexpr std::string_view kPacksJsonPrefix = "packs_json is not an objec
 class PackIndex {
  public:
   struct Entry {
-    RawJsonString key;
-    RawJsonString text;
+    json::RawJsonString key;
+    json::RawJsonString text;
   };
 
   // Reads `packs_json`: one JSON object whose every value is a string.

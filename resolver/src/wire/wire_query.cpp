@@ -1,16 +1,16 @@
 #include "wire/wire_query.h"
 
-#include "wire/json_reader.h"
+#include "json/json_reader.h"
 
 namespace zorv::wire {
 
 Result<WireQuery> WireQuery::read(std::string_view query_json) {
-  static const RecordShape kShape{
+  static const json::RecordShape kShape{
       "struct WireQuery",
       {"domain", "profile", "jurisdiction", "subject", "universe", "as_of"},
       0b011111};
   WireQuery query;
-  JsonReader reader(query_json);
+  json::JsonReader reader(query_json);
   const bool ok = reader.read_document([&] {
     return reader.read_record(kShape, [&](std::size_t field) {
       switch (field) {
@@ -23,7 +23,7 @@ Result<WireQuery> WireQuery::read(std::string_view query_json) {
       }
     });
   });
-  if (!ok) return ErrorMessage{fault_message(kQueryJsonPrefix, query_json, reader.fault())};
+  if (!ok) return ErrorMessage{json::fault_message(kQueryJsonPrefix, query_json, reader.fault())};
   return query;
 }
 

@@ -1,13 +1,13 @@
 #include "wire/wire_receipt_context.h"
 
-#include "wire/json_reader.h"
+#include "json/json_reader.h"
 
 namespace zorv::wire {
 
 namespace {
 
-bool read_ai_disclosure(JsonReader& reader, std::optional<WireAiDisclosure>& out) {
-  static const RecordShape kShape{"struct WireAiDisclosure", {"disclosed_at", "method"}, 0b11};
+bool read_ai_disclosure(json::JsonReader& reader, std::optional<WireAiDisclosure>& out) {
+  static const json::RecordShape kShape{"struct WireAiDisclosure", {"disclosed_at", "method"}, 0b11};
   bool is_null = false;
   if (!reader.read_null(is_null)) return false;
   if (is_null) {
@@ -25,7 +25,7 @@ bool read_ai_disclosure(JsonReader& reader, std::optional<WireAiDisclosure>& out
 }  // namespace
 
 Result<WireReceiptContext> WireReceiptContext::read(std::string_view ctx_json) {
-  static const RecordShape kShape{
+  static const json::RecordShape kShape{
       "struct WireReceiptContext",
       {"record_id", "issued_at", "issued_at_unix", "language", "pii_principal_id", "pii_controller",
        "policy_url", "domain", "subject", "operations", "jurisdictions", "attribution_source",
@@ -33,7 +33,7 @@ Result<WireReceiptContext> WireReceiptContext::read(std::string_view ctx_json) {
       // required: record_id to pii_controller, domain, subject, attribution_source
       0b1001'1011'1111};
   WireReceiptContext ctx;
-  JsonReader reader(ctx_json);
+  json::JsonReader reader(ctx_json);
   const bool ok = reader.read_document([&] {
     return reader.read_record(kShape, [&](std::size_t field) {
       switch (field) {
@@ -58,7 +58,7 @@ Result<WireReceiptContext> WireReceiptContext::read(std::string_view ctx_json) {
       }
     });
   });
-  if (!ok) return ErrorMessage{fault_message(kCtxJsonPrefix, ctx_json, reader.fault())};
+  if (!ok) return ErrorMessage{json::fault_message(kCtxJsonPrefix, ctx_json, reader.fault())};
   return ctx;
 }
 

@@ -7,7 +7,7 @@
 #include <random>
 #include <string>
 
-#include "wire/json_string_scanner.h"
+#include "json/json_string_scanner.h"
 
 namespace zorv::wire {
 namespace {
@@ -57,11 +57,11 @@ TEST(StringScanner, BlockScanAgreesWithThePreciseScan) {
     const std::string literal = random_literal(random);
     const std::string text = std::string(random() % 64, ' ') + literal;
     const size_t open_quote = text.size() - literal.size();
-    RawJsonString fast_raw, precise_raw;
+    json::RawJsonString fast_raw, precise_raw;
     size_t fast_end = 0, precise_end = 0;
-    JsonFault fast_fault, precise_fault;
-    const bool fast = scan_string(text, open_quote, fast_raw, fast_end, fast_fault);
-    const bool precise = scan_string_precisely(text, open_quote, precise_raw, precise_end, precise_fault);
+    json::JsonFault fast_fault, precise_fault;
+    const bool fast = json::scan_string(text, open_quote, fast_raw, fast_end, fast_fault);
+    const bool precise = json::scan_string_precisely(text, open_quote, precise_raw, precise_end, precise_fault);
     ASSERT_EQ(fast, precise) << shown(text);
     if (precise) {
       ++accepted;

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-namespace zorv::wire {
+namespace zorv::json {
 
 struct JsonFault {
   std::string description;
@@ -19,4 +19,4 @@ struct JsonFault {
 // since the last line feed (0 when none on that line).
 std::string fault_message(std::string_view prefix, std::string_view text, const JsonFault& fault);
 
-}  // namespace zorv::wire
+}  // namespace zorv::json

@@ -1,8 +1,8 @@
-#include "wire/json_fault.h"
+#include "json/json_fault.h"
 
 #include <algorithm>
 
-namespace zorv::wire {
+namespace zorv::json {
 
 std::string fault_message(std::string_view prefix, std::string_view text, const JsonFault& fault) {
   const std::string_view consumed = text.substr(0, std::min(fault.offset, text.size()));
@@ -18,4 +18,4 @@ std::string fault_message(std::string_view prefix, std::string_view text, const 
   return message;
 }
 
-}  // namespace zorv::wire
+}  // namespace zorv::json

@@ -8,9 +8,9 @@
 #include <string>
 #include <string_view>
 
-#include "wire/json_fault.h"
+#include "json/json_fault.h"
 
-namespace zorv::wire {
+namespace zorv::json {
 
 // The bytes between a string literal's quotes, escapes not yet decoded.
 struct RawJsonString {
@@ -33,8 +33,4 @@ bool scan_string_precisely(std::string_view text, std::size_t open_quote, RawJso
 void append_unescaped(std::string& out, RawJsonString raw);
 std::string unescaped(RawJsonString raw);
 
-// Offset of the first byte that does not belong to a well-formed UTF-8
-// sequence, or text.size() when the whole text is well formed.
-std::size_t first_invalid_utf8(std::string_view text);
-
-}  // namespace zorv::wire
+}  // namespace zorv::json

@@ -1,6 +1,6 @@
-#include "wire/json_string_scanner.h"
+#include "json/json_string_scanner.h"
 
-#include <simdjson.h>
+#include "json/utf8_validation.h"
 
 #include <algorithm>
 #include <array>
@@ -10,7 +10,7 @@
 #include <emmintrin.h>
 #endif
 
-namespace zorv::wire {
+namespace zorv::json {
 
 namespace {
 
@@ -143,40 +143,6 @@ unsigned hex4(const char* digits) {
 
 }  // namespace
 
-size_t first_invalid_utf8(std::string_view text) {
-  const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
-  const size_t size = text.size();
-  size_t pos = 0;
-  while (pos < size) {
-    const unsigned char lead = bytes[pos];
-    if (lead < 0x80) {
-      ++pos;
-      continue;
-    }
-    size_t length = 0;
-    unsigned char low = 0x80, high = 0xBF;  // allowed range of the second byte
-    if (lead >= 0xC2 && lead <= 0xDF) {
-      length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-      length = 3;
-      if (lead == 0xE0) low = 0xA0;
-      if (lead == 0xED) high = 0x9F;  // no encoded surrogates
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-      length = 4;
-      if (lead == 0xF0) low = 0x90;
-      if (lead == 0xF4) high = 0x8F;
-    } else {
-      return pos;
-    }
-    if (pos + 1 >= size || bytes[pos + 1] < low || bytes[pos + 1] > high) return pos;
-    for (size_t i = 2; i < length; ++i) {
-      if (pos + i >= size || bytes[pos + i] < 0x80 || bytes[pos + i] > 0xBF) return pos;
-    }
-    pos += length;
-  }
-  return size;
-}
-
 bool scan_string_precisely(std::string_view text, size_t open_quote, RawJsonString& raw, size_t& end,
                            JsonFault& fault) {
   const size_t content_start = open_quote + 1;
@@ -189,7 +155,7 @@ bool scan_string_precisely(std::string_view text, size_t open_quote, RawJsonStri
   const auto utf8_fault_before = [&](size_t limit) {
     if (high_bits == 0) return false;
     const std::string_view span = text.substr(content_start, limit - content_start);
-    if (simdjson::validate_utf8(span.data(), span.size())) return false;
+    if (is_valid_utf8(span)) return false;
     fault = {"invalid unicode code point", content_start + first_invalid_utf8(span) + 1};
     return true;
   };
@@ -339,7 +305,7 @@ bool scan_string_quickly(std::string_view text, size_t open_quote, RawJsonString
     if (quotes) {
       const size_t close = pos + static_cast<size_t>(__builtin_ctzll(quotes));
       const std::string_view content = text.substr(content_start, close - content_start);
-      if (has_high && !simdjson::validate_utf8(content.data(), content.size())) return false;
+      if (has_high && !is_valid_utf8(content)) return false;
       raw = {content, has_escapes};
       end = close + 1;
       return true;
@@ -402,4 +368,4 @@ std::string unescaped(RawJsonString raw) {
   return out;
 }
 
-}  // namespace zorv::wire
+}  // namespace zorv::json

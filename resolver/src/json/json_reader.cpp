@@ -1,10 +1,10 @@
-#include "wire/json_reader.h"
+#include "json/json_reader.h"
 
 #include <charconv>
 #include <cmath>
 #include <limits>
 
-namespace zorv::wire {
+namespace zorv::json {
 
 namespace {
 
@@ -541,4 +541,4 @@ bool JsonReader::skip_value() {
   }
 }
 
-}  // namespace zorv::wire
+}  // namespace zorv::json

@@ -19,10 +19,10 @@
 #include <string_view>
 #include <vector>
 
-#include "wire/json_fault.h"
-#include "wire/json_string_scanner.h"
+#include "json/json_fault.h"
+#include "json/json_string_scanner.h"
 
-namespace zorv::wire {
+namespace zorv::json {
 
 inline constexpr int kMaxNestingDepth = 128;
 
@@ -110,4 +110,4 @@ class JsonReader {
   std::string key_buffer_;  // decoded record keys that carried escapes
 };
 
-}  // namespace zorv::wire
+}  // namespace zorv::json
