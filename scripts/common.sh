@@ -1,29 +1,38 @@
-# Shared by the project's scripts: where things are built, and the one wheel.
+# Shared by the project's scripts: where things are built, the build tools'
+# own virtual environment, and the one wheel.
 # shellcheck shell=bash
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build="$repo/build"
 python=${PYTHON:-python3}
+# The build tools (scikit-build-core, cmake, ninja, auditwheel) live in a
+# virtual environment of their own, made by scripts/bootstrap, and come first
+# on PATH: the system's interpreter is never installed into, and the cmake
+# from PyPI is used whatever cmake the system has.
+tools="$build/tools"
+export PATH="$tools/bin:$PATH"
 
-# Builds the abi3 wheel into build/dist and prints its path.
+# Builds the abi3 wheel, repairs it into a manylinux wheel in build/dist and
+# prints the repaired wheel's path.
 build_wheel() {
-  rm -rf "$build/dist"
-  "$python" -m pip wheel -q --no-build-isolation --no-deps -w "$build/dist" "$repo" >&2
-  ls "$build/dist"/zorv-*.whl
+  rm -rf "$build/dist" "$build/dist-raw"
+  "$tools/bin/python" -m pip wheel -q --no-build-isolation --no-deps -w "$build/dist-raw" "$repo" >&2
+  "$tools/bin/auditwheel" repair --only-plat -w "$build/dist" "$build/dist-raw"/zorv-*.whl >"$build/auditwheel.log" 2>&1 ||
+    { cat "$build/auditwheel.log" >&2; return 1; }
+  ls "$build/dist"/zorv-*manylinux*.whl
 }
 
 # A virtual environment under build/venvs for interpreter $1, with the wheel
-# $2 and the test tools installed; prints its python.
+# $2 and the packages of requirements file $3 (default: the test tools)
+# installed; prints its python.
 venv_with_wheel() {
-  local interpreter=$1 wheel=$2
+  local interpreter=$1 wheel=$2 requirements=${3:-$repo/tests/requirements.txt}
   local name
   name=$("$interpreter" -c 'import sys; print("py%d.%d" % sys.version_info[:2])')
   local venv="$build/venvs/$name"
   if [ ! -x "$venv/bin/python" ]; then
     "$interpreter" -m venv "$venv" >&2
   fi
-  if ! "$venv/bin/python" -c 'import pytest, pyld, jsonschema, rfc8785' 2>/dev/null; then
-    "$venv/bin/python" -m pip install -q --disable-pip-version-check -r "$repo/tests/requirements.txt" >&2
-  fi
+  "$venv/bin/python" -m pip install -q --disable-pip-version-check -r "$requirements" >&2
   "$venv/bin/python" -m pip install -q --disable-pip-version-check --force-reinstall --no-deps "$wheel" >&2
   echo "$venv/bin/python"
 }
