@@ -3,7 +3,9 @@
 // parser visiting (and so validating and decoding) every key and value.
 // Prints GB/s per reader, medians of several runs, on a generated map of
 // realistic packs. Then the UTF-8 check alone on the same map and on dense
-// non-ASCII text, ours (vector and portable) beside simdjson's. Usage:
+// non-ASCII text, ours (vector and portable) beside simdjson's; and the TOML
+// stage: reading each pack as a document, and as a pack for one subject.
+// Usage:
 // zorv_scan_bench [packs] [runs]
 #include <simdjson.h>
 
@@ -16,6 +18,8 @@
 #include <string>
 #include <vector>
 
+#include "core/policy_pack.h"
+#include "core/toml_document.h"
 #include "json/json_writer.h"
 #include "json/utf8_validation.h"
 #include "wire/pack_index.h"
@@ -117,5 +121,25 @@ int main(int argc, char** argv) {
     std::printf("UTF-8 check, %-16s zorv %6.2f GB/s, zorv portable %6.2f GB/s, simdjson %6.2f GB/s\n", name,
                 gb_text / vector, gb_text / portable, gb_text / simd);
   }
+
+  std::mt19937 pack_random(20261208);
+  std::vector<std::string> packs_alone;
+  std::size_t pack_bytes = 0;
+  for (int i = 0; i < std::min(packs, 2000); ++i) {
+    packs_alone.push_back(pack_text(pack_random));
+    pack_bytes += packs_alone.back().size();
+  }
+  const double document = median_seconds(runs, [&] {
+    for (const auto& text : packs_alone) {
+      zorv::toml::TomlFault fault;
+      checksum += zorv::toml::TomlDocument::read(text, fault).has_value();
+    }
+  });
+  const double pack = median_seconds(runs, [&] {
+    for (const auto& text : packs_alone) checksum += zorv::read_policy_pack_for_subject(text, "s3").has_value();
+  });
+  const double mb = static_cast<double>(pack_bytes) / 1e6;
+  std::printf("TOML stage, %zu packs of %.1f KB: document %7.0f MB/s, pack for one subject %7.0f MB/s\n",
+              packs_alone.size(), mb * 1e3 / static_cast<double>(packs_alone.size()), mb / document, mb / pack);
   std::printf("(checksum %zu)\n", checksum);
 }

@@ -10,6 +10,7 @@
 
 #include "core/pack_decision.h"
 #include "core/policy_pack.h"
+#include "json/utf8_validation.h"
 #include "fuzz_input.h"
 
 using namespace zorv;
@@ -19,7 +20,13 @@ namespace {
 
 constexpr std::string_view kSource = "retail/payments.zorv.toml";
 
-bool utf8(std::string_view text) { return simdjson::validate_utf8(text.data(), text.size()); }
+// Our UTF-8 check, held to simdjson's and to our portable one on every text.
+bool utf8(std::string_view text) {
+  const bool valid = json::is_valid_utf8(text);
+  require(valid == simdjson::validate_utf8(text.data(), text.size()), "UTF-8 check agrees with simdjson", text);
+  require(valid == json::is_valid_utf8_portably(text), "UTF-8 vector and portable checks agree", text);
+  return valid;
+}
 
 bool subset(const ControlSet& inner, const ControlSet& outer) {
   return std::includes(outer.keys().begin(), outer.keys().end(), inner.keys().begin(), inner.keys().end());
@@ -71,6 +78,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                         .as_of = std::nullopt};
   if (flags & 2) query.as_of = std::string(part(parts, 3));
 
+  utf8(pack_text);
   const ControlDecision decision = decide_from_pack_text(pack_text, kSource, dial, query);
   const std::optional<PolicyPackToml> pack = read_policy_pack(pack_text);
 
@@ -82,7 +90,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     return 0;
   }
   require(is_toml_document(pack_text), "a readable pack is a TOML document");
+  require(utf8(pack_text), "a readable pack is UTF-8");
   require_utf8_pack(*pack);
+  {
+    // Reading for one subject is reading everything, less the other subjects.
+    std::optional<PolicyPackToml> for_subject = read_policy_pack_for_subject(pack_text, query.subject);
+    PolicyPackToml expected = *pack;
+    std::erase_if(expected.subject, [&](const auto& entry) { return entry.first != query.subject; });
+    require(for_subject == expected, "reading for a subject keeps that subject only");
+  }
 
   const Strictness effective = dial ? *dial
                                : pack->meta.strictness ? Strictness::parse(*pack->meta.strictness)

@@ -182,10 +182,10 @@ DOTTED = ".".join(["a"] * DEEP)
     ids=["arrays", "inline tables", "dotted key", "table header", "array of tables header",
          "dotted key in inline table", "inline tables in meta", "ever deeper headers"],
 )
-def test_deep_toml_is_a_malformed_pack(pack):
+def test_deep_toml_is_read_like_any_pack(pack):
     decision = decide(one_pack(pack))
-    assert decision["provenance"]["source"] == "<malformed:retail/payments.zorv.toml>"
-    assert decision["required"] == sorted(set(QUERY_FIELDS["universe"]))
+    assert decision["provenance"]["source"] == "retail/payments.zorv.toml"
+    assert decision["provenance"]["fell_back"] is False
 
 
 def test_moderately_nested_toml_is_still_read():

@@ -89,7 +89,7 @@ ControlDecision fail_closed_decision(const RegulatoryQuery& query, std::string m
 ControlDecision decide_from_pack_text(std::string_view pack_text, std::string_view source,
                                       const std::optional<Strictness>& strictness_override,
                                       const RegulatoryQuery& query) {
-  std::optional<PolicyPackToml> pack = read_policy_pack(pack_text);
+  std::optional<PolicyPackToml> pack = read_policy_pack_for_subject(pack_text, query.subject);
   if (!pack) return fail_closed_decision(query, fall_back_marker(FallBackKind::malformed, source));
 
   Strictness dial = effective_strictness(strictness_override, pack->meta);

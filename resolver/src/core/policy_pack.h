@@ -8,6 +8,8 @@
 // reason is not kept: a caller only ever learns that the pack is malformed.
 // A record written as an array or as a bare date-time instead of a table is
 // of the wrong type like any other. Bounds are strings, never TOML dates.
+// The text is read by our own TOML 1.0 reader (toml_document.h), which has no
+// nesting limit: any valid document is read.
 //
 // Pure: no I/O, no state; safe to call from many threads at once. The records
 // own their texts and sets and are plain values.
@@ -61,6 +63,11 @@ struct PolicyPackToml {
 // The pack in `toml_text`, or nullopt when the text is not TOML or not the
 // pack's shape.
 std::optional<PolicyPackToml> read_policy_pack(std::string_view toml_text);
+
+// The same, but of the subjects only `subject` (when the pack lists it) is
+// built into a set; every other entry is still checked for its shape. What a
+// decision for one query needs.
+std::optional<PolicyPackToml> read_policy_pack_for_subject(std::string_view toml_text, std::string_view subject);
 
 // Whether `toml_text` is a TOML document at all, whatever its shape: the
 // first half of read_policy_pack, on its own.

@@ -1,0 +1,847 @@
+#include "core/toml_document.h"
+
+#include <charconv>
+#include <cmath>
+#include <limits>
+#include <utility>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace zorv::toml {
+
+namespace {
+
+// A table with more members than this is looked up through the hash index.
+constexpr std::size_t kLinearLookup = 8;
+
+bool is_digit(char c) { return c >= '0' && c <= '9'; }
+bool is_hex(char c) { return is_digit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
+bool is_bare_key_char(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || is_digit(c) || c == '_' || c == '-';
+}
+// The characters a number, boolean or date-time literal is made of.
+bool is_literal_char(char c) { return is_bare_key_char(c) || c == '+' || c == '.' || c == ':'; }
+
+int hex_value(char c) {
+  if (is_digit(c)) return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return c - 'A' + 10;
+}
+
+// Length of the well-formed UTF-8 sequence at text[pos] (a byte >= 0x80),
+// or 0 when there is none.
+std::size_t utf8_sequence(std::string_view text, std::size_t pos) {
+  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+  const unsigned char lead = byte(pos);
+  std::size_t length = 0;
+  unsigned char low = 0x80, high = 0xBF;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    if (lead == 0xE0) low = 0xA0;
+    if (lead == 0xED) high = 0x9F;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    if (lead == 0xF0) low = 0x90;
+    if (lead == 0xF4) high = 0x8F;
+  } else {
+    return 0;
+  }
+  if (pos + length > text.size() || byte(pos + 1) < low || byte(pos + 1) > high) return 0;
+  for (std::size_t i = 2; i < length; ++i) {
+    if (byte(pos + i) < 0x80 || byte(pos + i) > 0xBF) return 0;
+  }
+  return length;
+}
+
+// Whether byte `c` needs a look of its own inside a string or comment closed
+// by `stop` ('"', '\'' or '#' for comments): a control character, DEL, a
+// non-ASCII byte, the closing quote, or (basic strings) a backslash.
+bool is_special(unsigned char c, char stop) {
+  return c < 0x20 || c >= 0x7F || c == static_cast<unsigned char>(stop) || (stop == '"' && c == '\\');
+}
+
+// The first offset from `pos` on whose byte is special, or text.size().
+// Plain text, nearly all of a pack, is passed over 16 bytes at a time.
+std::size_t skip_plain(std::string_view text, std::size_t pos, char stop) {
+#if defined(__SSE2__)
+  const __m128i space = _mm_set1_epi8(0x20);
+  const __m128i del = _mm_set1_epi8(0x7F);
+  const __m128i quote = _mm_set1_epi8(stop == '#' ? 0x7F : stop);
+  const __m128i backslash = _mm_set1_epi8(stop == '"' ? '\\' : 0x7F);
+  while (pos + 16 <= text.size()) {
+    const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + pos));
+    // As signed bytes, the non-ASCII ones are negative, so "below space"
+    // catches them with the control characters.
+    const __m128i special = _mm_or_si128(
+        _mm_or_si128(_mm_cmplt_epi8(block, space), _mm_cmpeq_epi8(block, del)),
+        _mm_or_si128(_mm_cmpeq_epi8(block, quote), _mm_cmpeq_epi8(block, backslash)));
+    const int mask = _mm_movemask_epi8(special);
+    if (mask != 0) return pos + static_cast<std::size_t>(__builtin_ctz(static_cast<unsigned>(mask)));
+    pos += 16;
+  }
+#endif
+  while (pos < text.size() && !is_special(static_cast<unsigned char>(text[pos]), stop)) ++pos;
+  return pos;
+}
+
+void append_utf8(std::string& out, std::uint32_t c) {
+  if (c < 0x80) {
+    out += static_cast<char>(c);
+  } else if (c < 0x800) {
+    out += static_cast<char>(0xC0 | (c >> 6));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else if (c < 0x10000) {
+    out += static_cast<char>(0xE0 | (c >> 12));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (c >> 18));
+    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  }
+}
+
+// Digits separated by single underscores, each underscore between two
+// digits: "1_000", never "1__0", "_1" or "1_".
+bool digits_with_underscores(std::string_view s, bool (*digit)(char)) {
+  if (s.empty() || !digit(s.front()) || !digit(s.back())) return false;
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    if (s[i] == '_') {
+      if (!digit(s[i + 1])) return false;
+    } else if (!digit(s[i])) {
+      return false;
+    }
+  }
+  return true;
+}
+
+std::string without_underscores(std::string_view s) {
+  std::string out;
+  out.reserve(s.size());
+  for (char c : s) {
+    if (c != '_') out += c;
+  }
+  return out;
+}
+
+bool read_integer(std::string_view literal, std::int64_t& value) {
+  std::string_view body = literal;
+  int base = 10;
+  if (body.size() > 2 && body[0] == '0' && (body[1] == 'x' || body[1] == 'o' || body[1] == 'b')) {
+    base = body[1] == 'x' ? 16 : body[1] == 'o' ? 8 : 2;
+    body.remove_prefix(2);
+    bool (*digit)(char) = base == 16 ? is_hex
+                          : base == 8 ? +[](char c) { return c >= '0' && c <= '7'; }
+                                      : +[](char c) { return c == '0' || c == '1'; };
+    if (!digits_with_underscores(body, digit)) return false;
+    const std::string digits = without_underscores(body);
+    std::uint64_t magnitude = 0;
+    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), magnitude, base);
+    if (error != std::errc() || end != digits.data() + digits.size() ||
+        magnitude > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())) {
+      return false;
+    }
+    value = static_cast<std::int64_t>(magnitude);
+    return true;
+  }
+  const bool negative = !body.empty() && body[0] == '-';
+  if (!body.empty() && (body[0] == '+' || body[0] == '-')) body.remove_prefix(1);
+  if (!digits_with_underscores(body, is_digit) || (body.size() > 1 && body[0] == '0')) return false;
+  const std::string digits = (negative ? "-" : "") + without_underscores(body);
+  const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+  return error == std::errc() && end == digits.data() + digits.size();
+}
+
+// A decimal float: an integer part, then a fraction, an exponent or both.
+// Any number of digits is read; a value beyond the double range reads as
+// infinity (or zero, below it), as strtod would.
+bool read_float(std::string_view literal, double& value) {
+  std::string_view body = literal;
+  const bool negative = !body.empty() && body[0] == '-';
+  if (!body.empty() && (body[0] == '+' || body[0] == '-')) body.remove_prefix(1);
+  if (body == "inf" || body == "nan") {
+    value = body == "inf" ? std::numeric_limits<double>::infinity() : std::numeric_limits<double>::quiet_NaN();
+    if (negative) value = -value;
+    return true;
+  }
+  const std::size_t exponent_at = body.find_first_of("eE");
+  const std::string_view mantissa = body.substr(0, exponent_at);
+  const std::size_t point = mantissa.find('.');
+  const std::string_view whole = mantissa.substr(0, point);
+  if (!digits_with_underscores(whole, is_digit) || (whole.size() > 1 && whole[0] == '0')) return false;
+  if (point != std::string_view::npos && !digits_with_underscores(mantissa.substr(point + 1), is_digit)) {
+    return false;
+  }
+  long long exponent = 0;
+  if (exponent_at != std::string_view::npos) {
+    std::string_view e = body.substr(exponent_at + 1);
+    const bool negative_exponent = !e.empty() && e[0] == '-';
+    if (!e.empty() && (e[0] == '+' || e[0] == '-')) e.remove_prefix(1);
+    if (!digits_with_underscores(e, is_digit)) return false;
+    // Only the sign and rough size matter for a value out of range.
+    for (char c : e) {
+      if (c != '_' && exponent < 100000) exponent = exponent * 10 + (c - '0');
+    }
+    if (negative_exponent) exponent = -exponent;
+  } else if (point == std::string_view::npos) {
+    return false;
+  }
+  const std::string digits = without_underscores(body);
+  const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+  if (error == std::errc::result_out_of_range) {
+    // Overflow when the decimal exponent of the first significant digit is
+    // positive, underflow otherwise.
+    const std::string plain = without_underscores(mantissa);
+    const std::size_t first = plain.find_first_of("123456789");
+    const std::size_t dot = plain.find('.');
+    const long long magnitude =
+        exponent + (dot == std::string::npos ? static_cast<long long>(plain.size())
+                                             : static_cast<long long>(dot)) -
+        static_cast<long long>(first) - (first > dot ? 0 : 1);
+    value = magnitude > 0 ? std::numeric_limits<double>::infinity() : 0.0;
+  } else if (error != std::errc() || end != digits.data() + digits.size()) {
+    return false;
+  }
+  if (negative) value = -value;
+  return true;
+}
+
+bool two_digits(std::string_view s, std::size_t at, int& value) {
+  if (at + 2 > s.size() || !is_digit(s[at]) || !is_digit(s[at + 1])) return false;
+  value = (s[at] - '0') * 10 + (s[at + 1] - '0');
+  return true;
+}
+
+bool read_date(std::string_view s) {
+  int century, year, month, day;
+  if (s.size() != 10 || s[4] != '-' || s[7] != '-' || !two_digits(s, 0, century) || !two_digits(s, 2, year) ||
+      !two_digits(s, 5, month) || !two_digits(s, 8, day)) {
+    return false;
+  }
+  const int full_year = century * 100 + year;
+  const bool leap = full_year % 4 == 0 && (full_year % 100 != 0 || full_year % 400 == 0);
+  static constexpr int kDays[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  return month >= 1 && month <= 12 && day >= 1 && day <= kDays[month - 1] && (month != 2 || leap || day <= 28);
+}
+
+// HH:MM:SS with an optional fraction of any length; `rest` gets what follows.
+bool read_time(std::string_view s, std::string_view& rest) {
+  int hour, minute, second;
+  if (s.size() < 8 || s[2] != ':' || s[5] != ':' || !two_digits(s, 0, hour) || !two_digits(s, 3, minute) ||
+      !two_digits(s, 6, second) || hour > 23 || minute > 59 || second > 60) {
+    return false;
+  }
+  std::size_t end = 8;
+  if (end < s.size() && s[end] == '.') {
+    ++end;
+    const std::size_t digits = end;
+    while (end < s.size() && is_digit(s[end])) ++end;
+    if (end == digits) return false;
+  }
+  rest = s.substr(end);
+  return true;
+}
+
+bool read_offset(std::string_view s) {
+  if (s == "Z" || s == "z") return true;
+  int hour, minute;
+  return s.size() == 6 && (s[0] == '+' || s[0] == '-') && s[3] == ':' && two_digits(s, 1, hour) &&
+         two_digits(s, 4, minute) && hour <= 23 && minute <= 59;
+}
+
+// The kind of a date or time literal, or nullopt when it is none.
+std::optional<Kind> date_time_kind(std::string_view s) {
+  std::string_view rest;
+  if (s.size() >= 3 && s[2] == ':') {
+    return read_time(s, rest) && rest.empty() ? std::optional(Kind::local_time) : std::nullopt;
+  }
+  if (!read_date(s.substr(0, 10))) return std::nullopt;
+  if (s.size() == 10) return Kind::local_date;
+  if (s[10] != 'T' && s[10] != 't' && s[10] != ' ') return std::nullopt;
+  if (!read_time(s.substr(11), rest)) return std::nullopt;
+  if (rest.empty()) return Kind::local_date_time;
+  return read_offset(rest) ? std::optional(Kind::offset_date_time) : std::nullopt;
+}
+
+}  // namespace
+
+// The reader proper: one pass, faults as values. Tables carry flags that
+// only reading needs: TOML forbids defining a table twice, adding to an
+// inline table or a static array, and reopening with a header or with
+// dotted keys a table that dotted keys or a header defined before.
+class TomlReader {
+ public:
+  TomlReader(std::string_view text, TomlDocument& document, TomlFault& fault)
+      : text_(text), doc_(document), fault_(fault) {}
+
+  bool read();
+
+ private:
+  enum Flag : std::uint8_t {
+    kExplicit = 1,       // defined: by a header, or by dotted keys in an earlier section
+    kPending = 2,        // defined by dotted keys in the current section
+    kFrozen = 4,         // an inline table or a static array: nothing may be added
+    kArrayOfTables = 8,  // an array made by [[header]]s
+  };
+  struct Key {
+    std::string_view name;
+    std::size_t offset;
+  };
+  // An array or inline table being read.
+  struct Container {
+    NodeId node;
+    std::vector<Key> key;  // inline tables: the key whose value is being read
+  };
+
+  bool fail(std::string description, std::size_t offset) {
+    fault_ = {std::move(description), offset};
+    return false;
+  }
+  bool at_end() const { return pos_ >= text_.size(); }
+  char peek(std::size_t ahead = 0) const {
+    return pos_ + ahead < text_.size() ? text_[pos_ + ahead] : '\0';
+  }
+
+  NodeId new_node(Kind kind, std::size_t offset, std::uint8_t flags) {
+    Node& created = doc_.nodes_.emplace_back();
+    created.kind = kind;
+    created.offset = offset;
+    flags_.push_back(flags);
+    return static_cast<NodeId>(doc_.nodes_.size() - 1);
+  }
+  Node& node(NodeId id) { return doc_.nodes_[id]; }
+
+  std::optional<NodeId> member(NodeId table, std::string_view key) const {
+    const Member* found = doc_.find(doc_.nodes_[table], key);
+    return found ? std::optional(found->node) : std::nullopt;
+  }
+  void add_member(NodeId table, const Key& key, NodeId value);
+
+  void skip_spaces() {
+    while (pos_ < text_.size() && (text_[pos_] == ' ' || text_[pos_] == '\t')) ++pos_;
+  }
+  bool skip_comment();
+  // Spaces, then an optional comment, then a line end or the end of text.
+  bool end_of_line();
+  // Spaces, comments and line ends (inside arrays).
+  bool skip_blank();
+  bool at_newline() const { return peek() == '\n' || (peek() == '\r' && peek(1) == '\n'); }
+  void consume_newline() { pos_ += peek() == '\r' ? 2 : 1; }
+
+  bool read_key(std::vector<Key>& key);
+  bool read_string_text(std::string_view& out, bool allow_multiline);
+  bool read_basic_string(std::string_view& out, bool multiline);
+  bool read_literal_string(std::string_view& out, bool multiline);
+  bool read_escape(std::string& out);
+  // A character inside a string or comment at pos_ that is allowed there;
+  // advances over it.
+  bool string_char(bool multiline);
+  std::string_view keep(std::string&& decoded) {
+    doc_.decoded_.push_back(std::move(decoded));
+    return doc_.decoded_.back();
+  }
+
+  bool read_value(NodeId& out);
+  bool read_scalar(NodeId& out);
+  bool after_value(std::vector<Container>& open, NodeId& value, bool& done);
+  bool start_inline_member(Container& table);
+
+  bool read_header();
+  // Walks from the root along all but the last part of a header's key.
+  bool walk_header(const std::vector<Key>& key, NodeId& table);
+  // Assigns `value` to the dotted `key` inside `table`.
+  bool assign(NodeId table, const std::vector<Key>& key, NodeId value, bool in_section);
+  void close_section() {
+    for (NodeId id : pending_) flags_[id] = static_cast<std::uint8_t>((flags_[id] & ~kPending) | kExplicit);
+    pending_.clear();
+  }
+
+  std::string_view text_;
+  std::size_t pos_ = 0;
+  TomlDocument& doc_;
+  TomlFault& fault_;
+  std::vector<std::uint8_t> flags_;  // per node
+  std::vector<NodeId> pending_;      // tables dotted keys defined in this section
+  NodeId section_ = 0;               // the table key/value lines go into
+};
+
+void TomlReader::add_member(NodeId table, const Key& key, NodeId value) {
+  std::vector<Member>& members = node(table).members;
+  members.push_back({key.name, key.offset, value});
+  if (members.size() <= kLinearLookup) return;
+  if (!doc_.index_) doc_.index_ = std::make_unique<std::unordered_map<TomlDocument::IndexKey, std::size_t,
+                                                                     TomlDocument::IndexHash>>();
+  if (members.size() == kLinearLookup + 1) {
+    for (std::size_t i = 0; i < members.size(); ++i) doc_.index_->emplace(TomlDocument::IndexKey{table, members[i].key}, i);
+  } else {
+    doc_.index_->emplace(TomlDocument::IndexKey{table, key.name}, members.size() - 1);
+  }
+}
+
+bool TomlReader::string_char(bool multiline) {
+  const unsigned char c = static_cast<unsigned char>(text_[pos_]);
+  if (c >= 0x80) {
+    const std::size_t length = utf8_sequence(text_, pos_);
+    if (length == 0) return fail("invalid UTF-8", pos_);
+    pos_ += length;
+    return true;
+  }
+  if ((c < 0x20 && c != '\t' && !(multiline && at_newline())) || c == 0x7F) {
+    return fail("control character not allowed here", pos_);
+  }
+  if (multiline && at_newline()) {
+    consume_newline();
+  } else {
+    ++pos_;
+  }
+  return true;
+}
+
+bool TomlReader::skip_comment() {
+  if (peek() != '#') return true;
+  ++pos_;
+  for (;;) {
+    pos_ = skip_plain(text_, pos_, '#');
+    if (at_end() || text_[pos_] == '\n' || (text_[pos_] == '\r' && peek(1) == '\n')) return true;
+    if (!string_char(false)) return false;
+  }
+}
+
+bool TomlReader::end_of_line() {
+  skip_spaces();
+  if (!skip_comment()) return false;
+  if (at_end()) return true;
+  if (!at_newline()) return fail("expected the end of the line", pos_);
+  consume_newline();
+  return true;
+}
+
+bool TomlReader::skip_blank() {
+  for (;;) {
+    skip_spaces();
+    if (!skip_comment()) return false;
+    if (!at_newline()) return true;
+    consume_newline();
+  }
+}
+
+bool TomlReader::read_key(std::vector<Key>& key) {
+  key.clear();
+  for (;;) {
+    skip_spaces();
+    const std::size_t start = pos_;
+    std::string_view name;
+    if (peek() == '"' || peek() == '\'') {
+      if (!read_string_text(name, false)) return false;
+    } else {
+      while (!at_end() && is_bare_key_char(text_[pos_])) ++pos_;
+      if (pos_ == start) return fail(at_end() ? "expected a key, found the end of the text" : "invalid key", pos_);
+      name = text_.substr(start, pos_ - start);
+    }
+    key.push_back({name, start});
+    skip_spaces();
+    if (peek() != '.') return true;
+    ++pos_;
+  }
+}
+
+bool TomlReader::read_string_text(std::string_view& out, bool allow_multiline) {
+  const char quote = peek();
+  const bool multiline = peek(1) == quote && peek(2) == quote;
+  if (multiline && !allow_multiline) return fail("a key cannot be a multi-line string", pos_);
+  return quote == '"' ? read_basic_string(out, multiline) : read_literal_string(out, multiline);
+}
+
+bool TomlReader::read_escape(std::string& out) {
+  const std::size_t at = pos_;
+  const char kind = peek(1);
+  pos_ += 2;
+  switch (kind) {
+    case 'b': out += '\b'; return true;
+    case 't': out += '\t'; return true;
+    case 'n': out += '\n'; return true;
+    case 'f': out += '\f'; return true;
+    case 'r': out += '\r'; return true;
+    case '"': out += '"'; return true;
+    case '\\': out += '\\'; return true;
+    case 'u':
+    case 'U': {
+      const std::size_t digits = kind == 'u' ? 4 : 8;
+      std::uint32_t code_point = 0;
+      for (std::size_t i = 0; i < digits; ++i) {
+        if (!is_hex(peek())) return fail("invalid unicode escape", at);
+        code_point = code_point * 16 + static_cast<std::uint32_t>(hex_value(text_[pos_++]));
+      }
+      if (code_point > 0x10FFFF || (code_point >= 0xD800 && code_point <= 0xDFFF)) {
+        return fail("unicode escape is not a scalar value", at);
+      }
+      append_utf8(out, code_point);
+      return true;
+    }
+    default:
+      return fail("invalid escape", at);
+  }
+}
+
+bool TomlReader::read_basic_string(std::string_view& out, bool multiline) {
+  const std::size_t open = pos_;
+  pos_ += multiline ? 3 : 1;
+  if (multiline && at_newline()) consume_newline();
+  const std::size_t start = pos_;
+  std::string decoded;
+  bool escaped = false;
+  for (;;) {
+    const std::size_t run = skip_plain(text_, pos_, '"');
+    if (escaped) decoded.append(text_.substr(pos_, run - pos_));
+    pos_ = run;
+    if (at_end()) return fail("unterminated string", open);
+    const char c = text_[pos_];
+    if (c == '"') {
+      if (!multiline) break;
+      std::size_t quotes = 0;
+      while (peek(quotes) == '"') ++quotes;
+      if (quotes >= 3) {
+        if (quotes > 5) return fail("too many quotation marks closing a multi-line string", pos_ + 5);
+        if (escaped) decoded.append(quotes - 3, '"');
+        pos_ += quotes - 3;
+        break;
+      }
+      if (escaped) decoded.append(quotes, '"');
+      pos_ += quotes;
+      continue;
+    }
+    if (c == '\\') {
+      if (!escaped) {
+        decoded.assign(text_.substr(start, pos_ - start));
+        escaped = true;
+      }
+      if (multiline) {
+        // A backslash ending a line drops the line end and the white space
+        // and line ends after it.
+        std::size_t after = pos_ + 1;
+        while (after < text_.size() && (text_[after] == ' ' || text_[after] == '\t')) ++after;
+        if (after < text_.size() && (text_[after] == '\n' || (text_[after] == '\r' && after + 1 < text_.size() &&
+                                                                text_[after + 1] == '\n'))) {
+          pos_ = after;
+          while (!at_end() && (peek() == ' ' || peek() == '\t' || at_newline())) {
+            if (at_newline()) {
+              consume_newline();
+            } else {
+              ++pos_;
+            }
+          }
+          continue;
+        }
+      }
+      if (!read_escape(decoded)) return false;
+      continue;
+    }
+    const std::size_t before = pos_;
+    if (!string_char(multiline)) return false;
+    if (escaped) decoded.append(text_.substr(before, pos_ - before));
+  }
+  out = escaped ? keep(std::move(decoded)) : text_.substr(start, pos_ - start);
+  pos_ += multiline ? 3 : 1;
+  return true;
+}
+
+bool TomlReader::read_literal_string(std::string_view& out, bool multiline) {
+  const std::size_t open = pos_;
+  pos_ += multiline ? 3 : 1;
+  if (multiline && at_newline()) consume_newline();
+  const std::size_t start = pos_;
+  for (;;) {
+    pos_ = skip_plain(text_, pos_, '\'');
+    if (at_end()) return fail("unterminated string", open);
+    if (text_[pos_] == '\'') {
+      if (!multiline) break;
+      std::size_t quotes = 0;
+      while (peek(quotes) == '\'') ++quotes;
+      if (quotes >= 3) {
+        if (quotes > 5) return fail("too many apostrophes closing a multi-line string", pos_ + 5);
+        pos_ += quotes - 3;
+        break;
+      }
+      pos_ += quotes;
+      continue;
+    }
+    if (!string_char(multiline)) return false;
+  }
+  // Line ends stay as written, CRLF included, as in the text.
+  out = text_.substr(start, pos_ - start);
+  pos_ += multiline ? 3 : 1;
+  return true;
+}
+
+bool TomlReader::read_scalar(NodeId& out) {
+  const std::size_t start = pos_;
+  const char c = peek();
+  if (c == '"' || c == '\'') {
+    std::string_view text;
+    if (!read_string_text(text, true)) return false;
+    out = new_node(Kind::string, start, 0);
+    node(out).text = text;
+    return true;
+  }
+  while (!at_end() && is_literal_char(text_[pos_])) ++pos_;
+  // A date and a time may be separated by one space.
+  if (pos_ - start == 10 && peek() == ' ' && is_digit(peek(1)) && is_digit(peek(2)) && peek(3) == ':' &&
+      read_date(text_.substr(start, 10))) {
+    ++pos_;
+    while (!at_end() && is_literal_char(text_[pos_])) ++pos_;
+  }
+  const std::string_view literal = text_.substr(start, pos_ - start);
+  if (literal.empty()) return fail(at_end() ? "expected a value, found the end of the text" : "expected a value", start);
+  Node value;
+  value.offset = start;
+  value.text = literal;
+  if (literal == "true" || literal == "false") {
+    value.kind = Kind::boolean;
+    value.boolean = literal == "true";
+  } else if (const std::optional<Kind> kind = date_time_kind(literal)) {
+    value.kind = *kind;
+  } else if (read_integer(literal, value.integer)) {
+    value.kind = Kind::integer;
+  } else if (read_float(literal, value.floating)) {
+    value.kind = Kind::floating;
+  } else {
+    return fail("invalid value", start);
+  }
+  out = new_node(value.kind, start, 0);
+  node(out) = value;
+  return true;
+}
+
+bool TomlReader::start_inline_member(Container& table) {
+  if (!read_key(table.key)) return false;
+  if (peek() != '=') return fail("expected `=` after a key", pos_);
+  ++pos_;
+  skip_spaces();
+  return true;
+}
+
+// After a value inside a container: record it, then read the separator, or
+// the bracket that closes the container (whose node is then the value).
+bool TomlReader::after_value(std::vector<Container>& open, NodeId& value, bool& done) {
+  for (;;) {
+    if (open.empty()) {
+      done = true;
+      return true;
+    }
+    Container& top = open.back();
+    Node& container = node(top.node);
+    if (container.kind == Kind::array) {
+      // Control lists run to dozens of elements; skip the smallest steps of
+      // the vector's growth.
+      if (container.elements.empty()) container.elements.reserve(16);
+      container.elements.push_back(value);
+      if (!skip_blank()) return false;
+      if (peek() == ',') {
+        ++pos_;
+        if (!skip_blank()) return false;
+        if (peek() != ']') return true;  // another element
+      }
+      if (peek() != ']') return fail(at_end() ? "unterminated array" : "expected `,` or `]` in an array", pos_);
+    } else {
+      if (!assign(top.node, top.key, value, false)) return false;
+      skip_spaces();
+      if (peek() == ',') {
+        ++pos_;
+        skip_spaces();
+        return start_inline_member(top);
+      }
+      if (peek() != '}') {
+        return fail(at_end() ? "unterminated inline table" : "expected `,` or `}` in an inline table", pos_);
+      }
+    }
+    ++pos_;
+    value = top.node;
+    open.pop_back();
+  }
+}
+
+bool TomlReader::read_value(NodeId& out) {
+  std::vector<Container> open;
+  for (;;) {
+    const std::size_t start = pos_;
+    NodeId value;
+    if (peek() == '[') {
+      ++pos_;
+      open.push_back({new_node(Kind::array, start, kFrozen), {}});
+      if (!skip_blank()) return false;
+      if (peek() != ']') continue;
+      ++pos_;
+      value = open.back().node;
+      open.pop_back();
+    } else if (peek() == '{') {
+      ++pos_;
+      open.push_back({new_node(Kind::table, start, kFrozen), {}});
+      skip_spaces();
+      if (peek() != '}') {
+        if (!start_inline_member(open.back())) return false;
+        continue;
+      }
+      ++pos_;
+      value = open.back().node;
+      open.pop_back();
+    } else if (!read_scalar(value)) {
+      return false;
+    }
+    bool done = false;
+    if (!after_value(open, value, done)) return false;
+    if (done) {
+      out = value;
+      return true;
+    }
+  }
+}
+
+bool TomlReader::assign(NodeId table, const std::vector<Key>& key, NodeId value, bool in_section) {
+  for (std::size_t i = 0; i + 1 < key.size(); ++i) {
+    const std::optional<NodeId> existing = member(table, key[i].name);
+    if (!existing) {
+      const NodeId created = new_node(Kind::table, key[i].offset, in_section ? kPending : 0);
+      if (in_section) pending_.push_back(created);
+      add_member(table, key[i], created);
+      table = created;
+      continue;
+    }
+    const std::uint8_t flags = flags_[*existing];
+    if (node(*existing).kind != Kind::table || (flags & (kFrozen | kExplicit))) {
+      return fail("cannot add keys to `" + std::string(key[i].name) + "`, defined before", key[i].offset);
+    }
+    table = *existing;
+  }
+  if (member(table, key.back().name)) {
+    return fail("duplicate key `" + std::string(key.back().name) + "`", key.back().offset);
+  }
+  add_member(table, key.back(), value);
+  return true;
+}
+
+bool TomlReader::walk_header(const std::vector<Key>& key, NodeId& table) {
+  table = 0;
+  for (std::size_t i = 0; i + 1 < key.size(); ++i) {
+    const std::optional<NodeId> existing = member(table, key[i].name);
+    if (!existing) {
+      const NodeId created = new_node(Kind::table, key[i].offset, 0);
+      add_member(table, key[i], created);
+      table = created;
+      continue;
+    }
+    const Node& found = node(*existing);
+    const std::uint8_t flags = flags_[*existing];
+    if (found.kind == Kind::array && (flags & kArrayOfTables)) {
+      table = found.elements.back();
+    } else if (found.kind == Kind::table && !(flags & kFrozen)) {
+      table = *existing;
+    } else {
+      return fail("`" + std::string(key[i].name) + "` is not a table that can be extended", key[i].offset);
+    }
+  }
+  return true;
+}
+
+bool TomlReader::read_header() {
+  close_section();
+  const std::size_t start = pos_;
+  const bool array = peek(1) == '[';
+  pos_ += array ? 2 : 1;
+  std::vector<Key> key;
+  if (!read_key(key)) return false;
+  if (peek() != ']' || (array && peek(1) != ']')) return fail(array ? "expected `]]`" : "expected `]`", pos_);
+  pos_ += array ? 2 : 1;
+  NodeId parent;
+  if (!walk_header(key, parent)) return false;
+  const Key& last = key.back();
+  const std::optional<NodeId> existing = member(parent, last.name);
+  if (array) {
+    NodeId list;
+    if (!existing) {
+      list = new_node(Kind::array, start, kArrayOfTables | kExplicit);
+      add_member(parent, last, list);
+    } else if (node(*existing).kind == Kind::array && (flags_[*existing] & kArrayOfTables)) {
+      list = *existing;
+    } else {
+      return fail("`" + std::string(last.name) + "` is not an array of tables", last.offset);
+    }
+    section_ = new_node(Kind::table, start, kExplicit);
+    node(list).elements.push_back(section_);
+  } else if (!existing) {
+    section_ = new_node(Kind::table, start, kExplicit);
+    add_member(parent, last, section_);
+  } else if (node(*existing).kind == Kind::table && !(flags_[*existing] & (kExplicit | kFrozen))) {
+    section_ = *existing;
+    flags_[section_] |= kExplicit;
+    node(section_).offset = start;
+  } else {
+    return fail("table `" + std::string(last.name) + "` defined twice", last.offset);
+  }
+  return end_of_line();
+}
+
+bool TomlReader::read() {
+  new_node(Kind::table, 0, kExplicit);
+  if (text_.starts_with("\xEF\xBB\xBF")) pos_ = 3;
+  std::vector<Key> key;
+  for (;;) {
+    skip_spaces();
+    if (at_end()) return true;
+    const char c = peek();
+    if (c == '#' || c == '\n' || c == '\r') {
+      if (!end_of_line()) return false;
+    } else if (c == '[') {
+      if (!read_header()) return false;
+    } else {
+      if (!read_key(key)) return false;
+      if (peek() != '=') return fail("expected `=` after a key", pos_);
+      ++pos_;
+      skip_spaces();
+      NodeId value;
+      if (!read_value(value) || !assign(section_, key, value, true) || !end_of_line()) return false;
+    }
+  }
+}
+
+std::optional<TomlDocument> TomlDocument::read(std::string_view text, TomlFault& fault) {
+  TomlDocument document;
+  // About one node for every 24 bytes of a typical pack.
+  document.nodes_.reserve(text.size() / 24 + 4);
+  TomlReader reader(text, document, fault);
+  if (!reader.read()) return std::nullopt;
+  return document;
+}
+
+const Member* TomlDocument::find(const Node& table, std::string_view key) const {
+  if (table.members.size() <= kLinearLookup) {
+    for (const Member& m : table.members) {
+      if (m.key == key) return &m;
+    }
+    return nullptr;
+  }
+  const NodeId id = static_cast<NodeId>(&table - nodes_.data());
+  const auto found = index_->find(IndexKey{id, key});
+  return found == index_->end() ? nullptr : &table.members[found->second];
+}
+
+TextPosition position_of(std::string_view text, std::size_t offset) {
+  TextPosition position;
+  offset = std::min(offset, text.size());
+  for (std::size_t i = 0; i < offset; ++i) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    if (c == '\n') {
+      ++position.line;
+      position.column = 1;
+    } else if ((c & 0xC0) != 0x80) {
+      ++position.column;
+    }
+  }
+  return position;
+}
+
+}  // namespace zorv::toml
