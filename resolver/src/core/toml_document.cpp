@@ -541,6 +541,17 @@ bool TomlReader::read_basic_string(std::string_view& out, bool multiline) {
       if (!read_escape(decoded)) return false;
       continue;
     }
+    // A line end inside a multi-line string reads as a line feed, whether
+    // it was written LF or CRLF.
+    if (multiline && c == '\r' && peek(1) == '\n') {
+      if (!escaped) {
+        decoded.assign(text_.substr(start, pos_ - start));
+        escaped = true;
+      }
+      decoded += '\n';
+      pos_ += 2;
+      continue;
+    }
     const std::size_t before = pos_;
     if (!string_char(multiline)) return false;
     if (escaped) decoded.append(text_.substr(before, pos_ - before));
@@ -555,6 +566,7 @@ bool TomlReader::read_literal_string(std::string_view& out, bool multiline) {
   pos_ += multiline ? 3 : 1;
   if (multiline && at_newline()) consume_newline();
   const std::size_t start = pos_;
+  bool crlf = false;
   for (;;) {
     pos_ = skip_plain(text_, pos_, '\'');
     if (at_end()) return fail("unterminated string", open);
@@ -570,10 +582,18 @@ bool TomlReader::read_literal_string(std::string_view& out, bool multiline) {
       pos_ += quotes;
       continue;
     }
+    if (multiline && at_newline() && text_[pos_] == '\r') crlf = true;
     if (!string_char(multiline)) return false;
   }
-  // Line ends stay as written, CRLF included, as in the text.
   out = text_.substr(start, pos_ - start);
+  if (crlf) {
+    // Line ends read as line feeds, as in basic strings.
+    std::string normal;
+    for (std::size_t i = 0; i < out.size(); ++i) {
+      if (!(out[i] == '\r' && i + 1 < out.size() && out[i + 1] == '\n')) normal += out[i];
+    }
+    out = keep(std::move(normal));
+  }
   pos_ += multiline ? 3 : 1;
   return true;
 }

@@ -157,6 +157,20 @@ TEST(TomlDocument, FaultsNameTheirPosition) {
   for (const auto& c : kCases) EXPECT_EQ(decoded(c.text), c.expected) << c.text;
 }
 
+// Line ends inside multi-line strings read as line feeds, however written;
+// everything else of a string stays as written.
+TEST(TomlDocument, MultiLineStringsReadLineEndsAsLineFeeds) {
+  const struct {
+    std::string_view text, expected;
+  } kCases[] = {
+      {"s = \"\"\"\r\na\r\nb\"\"\"", R"({"s":{"type":"string","value":"a\nb"}})"},
+      {"s = '''a\r\nb\r\n'''", R"({"s":{"type":"string","value":"a\nb\n"}})"},
+      {"s = \"\"\"a\\\r\n  \r\n  b\\u00e9\r\n\"\"\"", R"({"s":{"type":"string","value":"abé\n"}})"},
+      {"s = \"a\\r\\nb\"", R"({"s":{"type":"string","value":"a\r\nb"}})"},
+  };
+  for (const auto& c : kCases) EXPECT_EQ(decoded(c.text), c.expected) << c.text;
+}
+
 std::string repeated(std::string_view part, std::size_t times) {
   std::string out;
   for (std::size_t i = 0; i < times; ++i) out += part;
