@@ -126,7 +126,7 @@ bool JsonReader::scan_literal(std::string_view word) {
   return true;
 }
 
-bool JsonReader::scan_number(Number& out) {
+bool JsonReader::scan_number(Number& out, bool syntax_only) {
   const std::size_t start = pos_;
   const bool negative = text_[pos_] == '-';
   if (negative) ++pos_;
@@ -170,6 +170,10 @@ bool JsonReader::scan_number(Number& out) {
     if (exponent_negative) exponent = -exponent;
   }
   const std::string_view token = text_.substr(start, pos_ - start);
+  // A value that is only passed over needs no value: the grammar allows
+  // numbers that no double holds, and such a number under an ignored key
+  // is no fault.
+  if (syntax_only) return true;
 
   if (!is_floating) {
     std::uint64_t magnitude = 0;
@@ -349,11 +353,19 @@ bool JsonReader::next_in_container(char close, bool& more) {
 }
 
 bool JsonReader::read_key(RawJsonString& key, std::size_t& key_end) {
+  return read_key_text(key, key_end) && read_colon();
+}
+
+bool JsonReader::read_key_text(RawJsonString& key, std::size_t& key_end) {
   skip_whitespace();
   if (at_end()) return fail_eof("a value");
   if (text_[pos_] != '"') return fail_syntax("key must be a string");
   if (!scan_string_here(key)) return false;
   key_end = pos_;
+  return true;
+}
+
+bool JsonReader::read_colon() {
   skip_whitespace();
   if (at_end()) return fail_eof("an object");
   if (text_[pos_] != ':') return fail_syntax("expected `:`");
@@ -436,7 +448,8 @@ bool JsonReader::read_record(const RecordShape& shape,
   while (more) {
     RawJsonString raw_key;
     std::size_t key_end = 0;
-    if (!read_key(raw_key, key_end)) return false;
+    // A repeated field is a fault at its key, before whatever follows it.
+    if (!read_key_text(raw_key, key_end)) return false;
     std::string_view key = raw_key.content;
     if (raw_key.has_escapes) {
       key_buffer_ = unescaped(raw_key);
@@ -444,10 +457,13 @@ bool JsonReader::read_record(const RecordShape& shape,
     }
     std::size_t field = 0;
     while (field < shape.fields.size() && shape.fields[field] != key) ++field;
+    if (field < shape.fields.size() && seen[field]) {
+      return fail("duplicate field `" + std::string(key) + "`", key_end);
+    }
+    if (!read_colon()) return false;
     if (field == shape.fields.size()) {
       if (!skip_value()) return false;
     } else {
-      if (seen[field]) return fail("duplicate field `" + std::string(key) + "`", key_end);
       seen.set(field);
       if (!read_field(field)) return false;
     }
@@ -519,7 +535,7 @@ bool JsonReader::skip_value() {
       if (!scan_literal("null")) return false;
     } else if (c == '-' || is_digit(c)) {
       Number number;
-      if (!scan_number(number)) return false;
+      if (!scan_number(number, true)) return false;
     } else {
       return fail_syntax("expected value");
     }

@@ -87,7 +87,9 @@ class JsonReader {
 
   bool read_decoded(std::string& out, std::string_view expected);
   bool scan_string_here(RawJsonString& raw);
-  bool scan_number(Number& out);
+  // With `syntax_only` the number is only validated, never converted, so a
+  // number beyond a double's range passes.
+  bool scan_number(Number& out, bool syntax_only = false);
   bool scan_literal(std::string_view word);
   bool enter_nesting();
   // Reads "[", then calls `read_element` for each element until "]".
@@ -97,6 +99,9 @@ class JsonReader {
   // Reads an object key and the ":" after it; `key_end` is the offset just
   // past the key's closing quote.
   bool read_key(RawJsonString& key, std::size_t& key_end);
+  // The two halves of read_key: the key itself, then the ":" after it.
+  bool read_key_text(RawJsonString& key, std::size_t& key_end);
+  bool read_colon();
   // After "{": true in `has_member` when a key follows, false when "}" does.
   bool open_object(bool& has_member);
 

@@ -112,6 +112,13 @@ INSTANTIATE_TEST_SUITE_P(
         FaultCase{context_with(R"(,"ai_disclosure":{"method":"a","method":"b"})"),
                   "duplicate field `method` at line 1 column 202"},
         FaultCase{context_with(R"(,"record_id":"again")"), "duplicate field `record_id` at line 1 column 175"},
+        // A repeated field is reported at its key, before a fault after it.
+        FaultCase{context_with(R"(,"record_id" "again")"), "duplicate field `record_id` at line 1 column 175"},
+        FaultCase{context_with(R"(,"ai_disclosure":{"method":"a","method" 1})"),
+                  "duplicate field `method` at line 1 column 202"},
+        // Numbers no double holds are passed over under ignored keys.
+        FaultCase{context_with(R"(,"extra":[1e400,-1e400,{"n":)" + std::string(400, '9') + "}]") + "x",
+                  "trailing characters at line 1 column 595"},
         FaultCase{context_with(R"(,"policy_url":5)"), "invalid type: integer `5`, expected a string at line 1 column 178"},
         FaultCase{context_with("") + " x", "trailing characters at line 1 column 166"}));
 
