@@ -17,9 +17,10 @@ std::array<std::string, 2> InMemoryRegulatoryPolicyAdapter::lookup_keys(
 ControlDecision InMemoryRegulatoryPolicyAdapter::required_controls(
     const RegulatoryQuery& query) const {
   const std::array<std::string, 2> keys = lookup_keys(query);
+  std::string storage;
   for (const std::string& key : keys) {
-    if (const auto pack = packs_.find(key); pack != packs_.end()) {
-      return decide_from_pack_text(pack->second, key, strictness_override_, query);
+    if (const std::optional<std::string_view> text = packs_.find(key, storage)) {
+      return decide_from_pack_text(*text, key, strictness_override_, query);
     }
   }
   // Both forms were tried, but the marker names the first, and the caller's

@@ -1,38 +1,45 @@
 // InMemoryRegulatoryPolicyAdapter: answers queries from packs held in memory,
 // keyed "<profile>/<domain>.zorv.toml" (first choice) or
-// "<profile>/<domain>.toml" (second choice). Only the pack a query asks for is
-// ever parsed; a query with no pack gets the missing fall-back. Read-only
-// after construction, so one adapter may serve several threads.
+// "<profile>/<domain>.toml" (second choice). The rule lives here alone: the
+// packs are reached through a PackLookup, asked for each key once, and only
+// the pack a query asks for is ever parsed; a query with no pack gets the
+// missing fall-back. Read-only after construction, so one adapter may serve
+// several threads.
 #pragma once
 
 #include <array>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 
+#include "core/pack_lookup.h"
 #include "core/regulatory_policy_port.h"
 #include "core/strictness.h"
 
 namespace zorv {
 
-// Pack key to pack TOML text; keys compared byte for byte.
-using PackMap = std::map<std::string, std::string, std::less<>>;
-
 class InMemoryRegulatoryPolicyAdapter final : public RegulatoryPolicyPort {
  public:
+  // Over packs it owns.
   InMemoryRegulatoryPolicyAdapter(std::optional<Strictness> strictness_override, PackMap packs)
-      : strictness_override_(std::move(strictness_override)), packs_(std::move(packs)) {}
+      : strictness_override_(std::move(strictness_override)),
+        owned_(std::make_unique<PackMapLookup>(std::move(packs))),
+        packs_(*owned_) {}
+  // Over packs it borrows; `packs` must outlive the adapter.
+  InMemoryRegulatoryPolicyAdapter(std::optional<Strictness> strictness_override, const PackLookup& packs)
+      : strictness_override_(std::move(strictness_override)), packs_(packs) {}
 
   ControlDecision required_controls(const RegulatoryQuery& query) const override;
 
-  // The keys a query is looked up under, in lookup order. A caller holding
-  // many packs may keep just the entries under these keys: no other key is
+  // The keys a query is looked up under, in lookup order; no other key is
   // ever read.
   static std::array<std::string, 2> lookup_keys(const RegulatoryQuery& query);
 
  private:
   std::optional<Strictness> strictness_override_;
-  PackMap packs_;
+  std::unique_ptr<PackMapLookup> owned_;
+  const PackLookup& packs_;
 };
 
 }  // namespace zorv

@@ -30,14 +30,13 @@ Result<PackIndex> PackIndex::read(std::string_view packs_json) {
   return index;
 }
 
-PackMap PackIndex::select(std::span<const std::string> keys) const {
-  PackMap packs;
-  for (const auto& key : keys) {
-    const auto last = std::find_if(entries_.rbegin(), entries_.rend(),
-                                   [&](const Entry& entry) { return key_equals(entry.key, key); });
-    if (last != entries_.rend()) packs.emplace(key, json::unescaped(last->text));
-  }
-  return packs;
+std::optional<std::string_view> PackIndex::find(std::string_view key, std::string& storage) const {
+  const auto last = std::find_if(entries_.rbegin(), entries_.rend(),
+                                 [&](const Entry& entry) { return key_equals(entry.key, key); });
+  if (last == entries_.rend()) return std::nullopt;
+  if (!last->text.has_escapes) return last->text.content;
+  storage = json::unescaped(last->text);
+  return storage;
 }
 
 }  // namespace zorv::wire

@@ -1,17 +1,17 @@
 // PackIndex: the caller's pack map (`packs_json`) read and validated, with
 // every pack text left undecoded in the caller's text. Reading checks every
-// key and value; decoding happens only for the entries a query can use, so a
-// call never copies the texts of packs it does not look at.
+// key and value; it is the PackLookup the adapter asks, and a text is
+// decoded only when the adapter asks for its key, so a call never copies the
+// texts of packs it does not look at.
 //
 // The index borrows the JSON text it was read from and lives no longer.
 #pragma once
 
-#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "core/in_memory_regulatory_policy_adapter.h"
+#include "core/pack_lookup.h"
 #include "json/json_string_scanner.h"
 #include "wire/result.h"
 
@@ -19,7 +19,7 @@ namespace zorv::wire {
 
 inline constexpr std::string_view kPacksJsonPrefix = "packs_json is not an object of path->toml strings: ";
 
-class PackIndex {
+class PackIndex final : public PackLookup {
  public:
   struct Entry {
     json::RawJsonString key;
@@ -29,9 +29,10 @@ class PackIndex {
   // Reads `packs_json`: one JSON object whose every value is a string.
   static Result<PackIndex> read(std::string_view packs_json);
 
-  // The pack map restricted to `keys`: decoded texts of the entries filed
-  // under one of them, the last one in the text winning for a repeated key.
-  PackMap select(std::span<const std::string> keys) const;
+  // The text filed under `key`, the last one in the text winning for a
+  // repeated key: a view into the caller's text when it has no escapes, else
+  // decoded into `storage`.
+  std::optional<std::string_view> find(std::string_view key, std::string& storage) const override;
 
   std::size_t size() const { return entries_.size(); }
 

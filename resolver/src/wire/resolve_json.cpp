@@ -17,10 +17,9 @@ Result<ControlDecision> decide(std::string_view packs_json, std::string_view que
   std::optional<Strictness> dial;
   if (strictness_override) dial = Strictness::parse(*strictness_override);
   const RegulatoryQuery query = std::move(wire_query.value()).into_core();
-  // The adapter never reads a key other than the two a query is looked up
-  // under, so only those entries are decoded and handed over.
-  const auto keys = InMemoryRegulatoryPolicyAdapter::lookup_keys(query);
-  const InMemoryRegulatoryPolicyAdapter adapter(std::move(dial), packs.value().select(keys));
+  // The adapter asks the index for the keys the query is looked up under;
+  // only the text it finds is decoded.
+  const InMemoryRegulatoryPolicyAdapter adapter(std::move(dial), packs.value());
   const RegulatoryPolicyPort& port = adapter;
   return port.required_controls(query);
 }

@@ -60,5 +60,37 @@ TEST(InMemoryRegulatoryPolicyAdapter, LookupKeysInsertProfileAndDomainVerbatim) 
   EXPECT_EQ(InMemoryRegulatoryPolicyAdapter::lookup_keys(query), expected);
 }
 
+// The adapter asks its lookup for each key once, in lookup order, and stops
+// at the first it finds.
+class RecordingLookup final : public PackLookup {
+ public:
+  explicit RecordingLookup(PackMap packs) : packs_(std::move(packs)) {}
+  std::optional<std::string_view> find(std::string_view key, std::string& storage) const override {
+    asked.emplace_back(key);
+    return packs_.find(key, storage);
+  }
+  mutable std::vector<std::string> asked;
+
+ private:
+  PackMapLookup packs_;
+};
+
+TEST(InMemoryRegulatoryPolicyAdapter, AsksForEachKeyOnceInLookupOrder) {
+  const struct {
+    PackMap packs;
+    std::vector<std::string> asked;
+  } rows[] = {
+      {{{kPrimary, kBarePack}, {kSecondary, kBarePack}}, {kPrimary}},
+      {{{kSecondary, kBarePack}}, {kPrimary, kSecondary}},
+      {{{"retail/other.toml", kBarePack}}, {kPrimary, kSecondary}},
+  };
+  const RegulatoryQuery query{"payments", "retail", "EU", "card", ControlSet::from_list(kUniverse), std::nullopt};
+  for (const auto& row : rows) {
+    const RecordingLookup lookup(row.packs);
+    InMemoryRegulatoryPolicyAdapter(std::nullopt, lookup).required_controls(query);
+    EXPECT_EQ(lookup.asked, row.asked);
+  }
+}
+
 }  // namespace
 }  // namespace zorv
