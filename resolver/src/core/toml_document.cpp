@@ -1,5 +1,7 @@
 #include "core/toml_document.h"
 
+#include "text/utf8.h"
+
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -28,33 +30,6 @@ int hex_value(char c) {
   if (is_digit(c)) return c - '0';
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
   return c - 'A' + 10;
-}
-
-// Length of the well-formed UTF-8 sequence at text[pos] (a byte >= 0x80),
-// or 0 when there is none.
-std::size_t utf8_sequence(std::string_view text, std::size_t pos) {
-  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-  const unsigned char lead = byte(pos);
-  std::size_t length = 0;
-  unsigned char low = 0x80, high = 0xBF;
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3;
-    if (lead == 0xE0) low = 0xA0;
-    if (lead == 0xED) high = 0x9F;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4;
-    if (lead == 0xF0) low = 0x90;
-    if (lead == 0xF4) high = 0x8F;
-  } else {
-    return 0;
-  }
-  if (pos + length > text.size() || byte(pos + 1) < low || byte(pos + 1) > high) return 0;
-  for (std::size_t i = 2; i < length; ++i) {
-    if (byte(pos + i) < 0x80 || byte(pos + i) > 0xBF) return 0;
-  }
-  return length;
 }
 
 // Whether byte `c` needs a look of its own inside a string or comment closed
@@ -86,24 +61,6 @@ std::size_t skip_plain(std::string_view text, std::size_t pos, char stop) {
 #endif
   while (pos < text.size() && !is_special(static_cast<unsigned char>(text[pos]), stop)) ++pos;
   return pos;
-}
-
-void append_utf8(std::string& out, std::uint32_t c) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (c >> 18));
-    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
 }
 
 // Digits separated by single underscores, each underscore between two
@@ -386,7 +343,7 @@ void TomlReader::add_member(NodeId table, const Key& key, NodeId value) {
 bool TomlReader::string_char(bool multiline) {
   const unsigned char c = static_cast<unsigned char>(text_[pos_]);
   if (c >= 0x80) {
-    const std::size_t length = utf8_sequence(text_, pos_);
+    const std::size_t length = text::utf8_sequence_length(text_, pos_);
     if (length == 0) return fail("invalid UTF-8", pos_);
     pos_ += length;
     return true;
@@ -480,7 +437,7 @@ bool TomlReader::read_escape(std::string& out) {
       if (code_point > 0x10FFFF || (code_point >= 0xD800 && code_point <= 0xDFFF)) {
         return fail("unicode escape is not a scalar value", at);
       }
-      append_utf8(out, code_point);
+      text::append_utf8(out, code_point);
       return true;
     }
     default:

@@ -1,6 +1,7 @@
 #include "json/json_string_scanner.h"
 
 #include "json/utf8_validation.h"
+#include "text/utf8.h"
 
 #include <algorithm>
 #include <array>
@@ -115,24 +116,6 @@ size_t find_special(std::string_view text, size_t pos, unsigned& high_bits) {
     high_bits |= c & 0x80;
   }
   return pos;
-}
-
-void append_utf8(std::string& out, unsigned code_point) {
-  if (code_point < 0x80) {
-    out += static_cast<char>(code_point);
-  } else if (code_point < 0x800) {
-    out += static_cast<char>(0xC0 | (code_point >> 6));
-    out += static_cast<char>(0x80 | (code_point & 0x3F));
-  } else if (code_point < 0x10000) {
-    out += static_cast<char>(0xE0 | (code_point >> 12));
-    out += static_cast<char>(0x80 | ((code_point >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (code_point & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (code_point >> 18));
-    out += static_cast<char>(0x80 | ((code_point >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((code_point >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (code_point & 0x3F));
-  }
 }
 
 unsigned hex4(const char* digits) {
@@ -350,7 +333,7 @@ void append_unescaped(std::string& out, RawJsonString raw) {
           code_point = 0x10000 + ((code_point - 0xD800) << 10) + (trailing - 0xDC00);
           next = pos + 12;
         }
-        append_utf8(out, code_point);
+        text::append_utf8(out, code_point);
         break;
       }
       default: out += kind; break;  // '"', '\\' and '/' stand for themselves

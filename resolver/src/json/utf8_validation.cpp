@@ -1,5 +1,7 @@
 #include "json/utf8_validation.h"
 
+#include "text/utf8.h"
+
 #include <cstdint>
 #include <cstring>
 
@@ -11,33 +13,6 @@
 namespace zorv::json {
 
 namespace {
-
-// Length of the well-formed sequence starting at bytes[pos], or 0 when it is
-// not one. The second byte's allowed range carries the overlong, surrogate
-// and upper-limit rules.
-std::size_t sequence_length(const unsigned char* bytes, std::size_t size, std::size_t pos) {
-  const unsigned char lead = bytes[pos];
-  std::size_t length = 0;
-  unsigned char low = 0x80, high = 0xBF;
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3;
-    if (lead == 0xE0) low = 0xA0;
-    if (lead == 0xED) high = 0x9F;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4;
-    if (lead == 0xF0) low = 0x90;
-    if (lead == 0xF4) high = 0x8F;
-  } else {
-    return 0;
-  }
-  if (pos + 1 >= size || bytes[pos + 1] < low || bytes[pos + 1] > high) return 0;
-  for (std::size_t i = 2; i < length; ++i) {
-    if (pos + i >= size || bytes[pos + i] < 0x80 || bytes[pos + i] > 0xBF) return 0;
-  }
-  return length;
-}
 
 bool all_ascii(const unsigned char* bytes) {
   std::uint64_t first, second;
@@ -56,7 +31,8 @@ std::size_t first_invalid_from(const unsigned char* bytes, std::size_t size, std
       ++pos;
       continue;
     }
-    const std::size_t length = sequence_length(bytes, size, pos);
+    const std::size_t length =
+        text::utf8_sequence_length(std::string_view(reinterpret_cast<const char*>(bytes), size), pos);
     if (length == 0) return pos;
     pos += length;
   }
