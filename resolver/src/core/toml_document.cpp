@@ -240,10 +240,11 @@ class TomlReader {
 
  private:
   enum Flag : std::uint8_t {
-    kExplicit = 1,       // defined: by a header, or by dotted keys in an earlier section
-    kPending = 2,        // defined by dotted keys in the current section
-    kFrozen = 4,         // an inline table or a static array: nothing may be added
-    kArrayOfTables = 8,  // an array made by [[header]]s
+    // A table defined by a header, or by dotted keys in an earlier section
+    // (those of the current section are in pending_ until it ends).
+    kExplicit = 1,
+    kFrozen = 2,         // an inline table or a static array: nothing may be added
+    kArrayOfTables = 4,  // an array made by [[header]]s
   };
   struct Key {
     std::string_view name;
@@ -314,7 +315,7 @@ class TomlReader {
   // Assigns `value` to the dotted `key` inside `table`.
   bool assign(NodeId table, const std::vector<Key>& key, NodeId value, bool in_section);
   void close_section() {
-    for (NodeId id : pending_) flags_[id] = static_cast<std::uint8_t>((flags_[id] & ~kPending) | kExplicit);
+    for (NodeId id : pending_) flags_[id] |= kExplicit;
     pending_.clear();
   }
 
@@ -682,7 +683,7 @@ bool TomlReader::assign(NodeId table, const std::vector<Key>& key, NodeId value,
   for (std::size_t i = 0; i + 1 < key.size(); ++i) {
     const std::optional<NodeId> existing = member(table, key[i].name);
     if (!existing) {
-      const NodeId created = new_node(Kind::table, key[i].offset, in_section ? kPending : 0);
+      const NodeId created = new_node(Kind::table, key[i].offset, 0);
       if (in_section) pending_.push_back(created);
       add_member(table, key[i], created);
       table = created;
@@ -740,7 +741,7 @@ bool TomlReader::read_header() {
   if (array) {
     NodeId list;
     if (!existing) {
-      list = new_node(Kind::array, start, kArrayOfTables | kExplicit);
+      list = new_node(Kind::array, start, kArrayOfTables);
       add_member(parent, last, list);
     } else if (node(*existing).kind == Kind::array && (flags_[*existing] & kArrayOfTables)) {
       list = *existing;

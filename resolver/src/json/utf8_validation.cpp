@@ -21,24 +21,6 @@ bool all_ascii(const unsigned char* bytes) {
   return ((first | second) & 0x8080808080808080ULL) == 0;
 }
 
-std::size_t first_invalid_from(const unsigned char* bytes, std::size_t size, std::size_t pos) {
-  while (pos < size) {
-    if (pos + 16 <= size && all_ascii(bytes + pos)) {
-      pos += 16;
-      continue;
-    }
-    if (bytes[pos] < 0x80) {
-      ++pos;
-      continue;
-    }
-    const std::size_t length =
-        text::utf8_sequence_length(std::string_view(reinterpret_cast<const char*>(bytes), size), pos);
-    if (length == 0) return pos;
-    pos += length;
-  }
-  return size;
-}
-
 #if ZORV_UTF8_AVX2
 
 // The error classes of the lookup method: each pair of adjacent bytes is
@@ -161,7 +143,18 @@ bool has_avx2() {
 }  // namespace
 
 std::size_t first_invalid_utf8(std::string_view text) {
-  return first_invalid_from(reinterpret_cast<const unsigned char*>(text.data()), text.size(), 0);
+  const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+  std::size_t pos = 0;
+  while (pos < text.size()) {
+    if (pos + 16 <= text.size() && all_ascii(bytes + pos)) {
+      pos += 16;
+      continue;
+    }
+    const std::size_t length = text::utf8_sequence_length(text, pos);
+    if (length == 0) return pos;
+    pos += length;
+  }
+  return text.size();
 }
 
 bool is_valid_utf8_portably(std::string_view text) { return first_invalid_utf8(text) == text.size(); }

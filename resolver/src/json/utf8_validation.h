@@ -4,8 +4,8 @@
 //
 // On x86-64 processors with AVX2 the check runs 32 bytes at a time with the
 // lookup-table method of Keiser and Lemire, chosen once at run time; every
-// other machine gets an SSE2 (or word-wise) ASCII skip with a byte-wise check
-// of the non-ASCII stretches. Both answer exactly alike.
+// other machine gets a 16-byte ASCII skip with a sequence-by-sequence check
+// of the rest. Both answer exactly alike.
 //
 // Pure; reads only its argument; safe to call from many threads at once.
 #pragma once
