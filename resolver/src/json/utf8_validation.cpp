@@ -124,7 +124,8 @@ __attribute__((target("avx2"))) bool is_valid_utf8_avx2(const unsigned char* byt
   // The tail, padded with zero bytes; the zeros after it also expose a
   // sequence left open at the very end.
   alignas(32) unsigned char tail[32] = {};
-  std::memcpy(tail, bytes + pos, size - pos);
+  // An empty view may have no data at all, and memcpy takes no null pointer.
+  if (size > pos) std::memcpy(tail, bytes + pos, size - pos);
   const __m256i block = _mm256_load_si256(reinterpret_cast<const __m256i*>(tail));
   errors = _mm256_or_si256(errors, block_errors(block, prior));
   if (size - pos > 29) {

@@ -43,6 +43,13 @@ TEST(Utf8Validation, AgreesWithPythonsDecoder) {
   EXPECT_GT(count, 6000);
 }
 
+// An empty view with no data behind it is valid text, and reading it must
+// not touch the null pointer (the sanitizer build checks that).
+TEST(Utf8Validation, EmptyViewWithoutDataIsValid) {
+  EXPECT_TRUE(is_valid_utf8(std::string_view()));
+  EXPECT_TRUE(is_valid_utf8_portably(std::string_view()));
+}
+
 // Random bytes drawn mostly from lead and continuation bytes, so that every
 // kind of sequence meets every position in a 32-byte block.
 TEST(Utf8Validation, VectorCheckAgreesWithPortableCheck) {
