@@ -74,7 +74,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                         .profile = "retail",
                         .jurisdiction = "EU",
                         .subject = std::string(part(parts, 1)),
-                        .universe = ControlSet::from_list(std::move(universe)),
+                        .universe = ControlUniverse::from_list(std::move(universe)),
                         .as_of = std::nullopt};
   if (flags & 2) query.as_of = std::string(part(parts, 3));
 
@@ -84,7 +84,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   require(decision.verdict == Verdict::permit, "a pack never blocks");
   require(decision.provenance.profile == query.profile, "provenance echoes the profile");
-  require(subset(decision.required, query.universe), "required is a subset of the universe");
+  require(subset(decision.required, query.universe.sorted()), "required is a subset of the universe");
   if (!pack) {
     check_fall_back(decision, query, FallBackKind::malformed);
     return 0;
@@ -127,15 +127,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const ControlSet prohibited = pack->prohibited ? pack->prohibited->controls : ControlSet();
   require(decision.required.intersection(prohibited).empty(), "nothing prohibited is required");
 
-  ControlSet selectable = query.universe;
+  const ControlSet sorted_universe = query.universe.sorted();
+  ControlSet selectable = sorted_universe;
   switch (effective.level()) {
     case Strictness::Level::as_configured:
       if (const auto entry = pack->subject.find(query.subject); entry != pack->subject.end()) {
-        selectable = entry->second.controls.intersection(query.universe);
+        selectable = entry->second.controls.intersection(sorted_universe);
       }
       break;
     case Strictness::Level::minimal:
-      selectable = pack->legally_required->controls.intersection(query.universe);
+      selectable = pack->legally_required->controls.intersection(sorted_universe);
       break;
     case Strictness::Level::aggressive:
     case Strictness::Level::unrecognised:

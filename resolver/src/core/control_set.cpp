@@ -20,7 +20,7 @@ ControlSet& ControlSet::operator=(const ControlSet& other) {
   return *this;
 }
 
-ControlSet ControlSet::from_sorted(const std::vector<std::string_view>& sorted_unique) {
+ControlSet ControlSet::from_sorted_unique(const std::vector<std::string_view>& sorted_unique) {
   size_t total = 0;
   for (const std::string_view key : sorted_unique) total += key.size();
   ControlSet set;
@@ -116,7 +116,7 @@ ControlSet ControlSet::from_views(std::vector<std::string_view> keys) {
   // as a stable one.
   sort_keys(keys);
   keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
-  return from_sorted(keys);
+  return from_sorted_unique(keys);
 }
 
 ControlSet ControlSet::from_list(const std::vector<ControlKey>& keys) {
@@ -131,7 +131,7 @@ ControlSet ControlSet::intersection(const ControlSet& other) const {
   std::vector<std::string_view> kept;
   std::set_intersection(keys_.begin(), keys_.end(), other.keys_.begin(), other.keys_.end(),
                         std::back_inserter(kept));
-  return from_sorted(kept);
+  return from_sorted_unique(kept);
 }
 
 ControlSet ControlSet::difference(const ControlSet& other) const {
@@ -139,7 +139,7 @@ ControlSet ControlSet::difference(const ControlSet& other) const {
   kept.reserve(keys_.size());
   std::set_difference(keys_.begin(), keys_.end(), other.keys_.begin(), other.keys_.end(),
                       std::back_inserter(kept));
-  return from_sorted(kept);
+  return from_sorted_unique(kept);
 }
 
 }  // namespace zorv

@@ -28,6 +28,8 @@ class ControlSet {
   // The views need only live for the call.
   static ControlSet from_views(std::vector<std::string_view> keys);
   static ControlSet from_list(const std::vector<ControlKey>& keys);
+  // Copies keys that are already in ascending byte order, each once.
+  static ControlSet from_sorted_unique(const std::vector<std::string_view>& keys);
 
   bool contains(std::string_view key) const;
 
@@ -45,9 +47,6 @@ class ControlSet {
   bool operator==(const ControlSet& other) const { return keys_ == other.keys_; }
 
  private:
-  // Copies already sorted, distinct keys into a new set.
-  static ControlSet from_sorted(const std::vector<std::string_view>& sorted_unique);
-
   std::vector<char> bytes_;               // every key's bytes, back to back
   std::vector<std::string_view> keys_;    // into bytes_, ascending, distinct
 };

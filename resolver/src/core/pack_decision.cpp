@@ -49,18 +49,17 @@ const ControlSet* selected_list(const PolicyPackToml& pack, const Strictness& di
   return nullptr;
 }
 
-// Candidates restricted to the universe, then cleared of prohibited controls;
-// each step is one pass over sorted sets, and the universe is copied at most
-// once.
+// Candidates kept to the universe, then cleared of prohibited controls. The
+// universe is sorted only when it is itself the candidate list; a pack list
+// is kept to it by looking each universe key up in the list.
 ControlSet required_set(const PolicyPackToml& pack, const Strictness& dial,
                         const RegulatoryQuery& query) {
   const ControlSet* list = selected_list(pack, dial, query);
-  ControlSet candidates = list != nullptr ? list->intersection(query.universe) : ControlSet();
-  const ControlSet& kept = list != nullptr ? candidates : query.universe;
+  ControlSet candidates = list != nullptr ? query.universe.members_of(*list) : query.universe.sorted();
   if (pack.prohibited && !pack.prohibited->controls.empty()) {
-    return kept.difference(pack.prohibited->controls);
+    return candidates.difference(pack.prohibited->controls);
   }
-  return list != nullptr ? std::move(candidates) : query.universe;
+  return candidates;
 }
 
 }  // namespace
@@ -76,7 +75,7 @@ std::string fall_back_marker(FallBackKind kind, std::string_view pack_key) {
 ControlDecision fail_closed_decision(const RegulatoryQuery& query, std::string marker) {
   return ControlDecision{
       .verdict = Verdict::permit,
-      .required = query.universe,
+      .required = query.universe.sorted(),
       .provenance = {.profile = query.profile,
                      .strictness = Strictness::aggressive(),
                      .source = std::move(marker),

@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "core/control_set.h"
+#include "core/control_universe.h"
 
 namespace zorv {
 
@@ -14,7 +14,7 @@ struct RegulatoryQuery {
   std::string profile;       // first part of the pack key; echoed in provenance
   std::string jurisdiction;  // carried with the query; the core does not read it
   std::string subject;       // looked up in the pack's `subject` table
-  ControlSet universe;       // every control the caller knows: the fail-closed answer
+  ControlUniverse universe;  // every control the caller knows: the fail-closed answer
   std::optional<std::string> as_of;  // compared with the pack's bounds as bytes
 };
 

@@ -30,7 +30,7 @@ Result<WireQuery> WireQuery::read(std::string_view query_json) {
 RegulatoryQuery WireQuery::into_core() && {
   return RegulatoryQuery{std::move(domain),  std::move(profile),
                          std::move(jurisdiction), std::move(subject),
-                         ControlSet::from_views(std::move(universe)), std::move(as_of)};
+                         ControlUniverse::from_views(universe), std::move(as_of)};
 }
 
 }  // namespace zorv::wire

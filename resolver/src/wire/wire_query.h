@@ -22,7 +22,7 @@ struct WireQuery {
   std::string jurisdiction;
   std::string subject;
   // Views into the query text, or into `decoded` for strings that carried
-  // escapes: the universe can be large, and is copied once, into the set.
+  // escapes: the universe can be large, and is copied once, in one block.
   std::vector<std::string_view> universe;
   std::optional<std::string> as_of;
   std::deque<std::string> decoded;
@@ -30,8 +30,8 @@ struct WireQuery {
   // The query borrows `query_json`, which must outlive it.
   static Result<WireQuery> read(std::string_view query_json);
 
-  // Moves the fields into a RegulatoryQuery, the universe becoming an
-  // ordered set (sorted by bytes, repeats dropped).
+  // Moves the fields into a RegulatoryQuery; the universe keeps the
+  // caller's order and repeats.
   RegulatoryQuery into_core() &&;
 };
 

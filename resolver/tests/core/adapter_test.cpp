@@ -47,7 +47,7 @@ TEST(InMemoryRegulatoryPolicyAdapter, FindsThePackByItsKeyOrFallsBack) {
     const InMemoryRegulatoryPolicyAdapter adapter(row.dial, row.packs);
     const RegulatoryPolicyPort& port = adapter;
     const RegulatoryQuery query{.domain = "payments", .profile = row.profile, .jurisdiction = "EU", .subject = "s",
-                                .universe = ControlSet::from_list(kUniverse), .as_of = std::nullopt};
+                                .universe = ControlUniverse::from_list(kUniverse), .as_of = std::nullopt};
     EXPECT_EQ(port.required_controls(query), row.expected) << row.what;
   }
 }
@@ -84,7 +84,7 @@ TEST(InMemoryRegulatoryPolicyAdapter, AsksForEachKeyOnceInLookupOrder) {
       {{{kSecondary, kBarePack}}, {kPrimary, kSecondary}},
       {{{"retail/other.toml", kBarePack}}, {kPrimary, kSecondary}},
   };
-  const RegulatoryQuery query{"payments", "retail", "EU", "card", ControlSet::from_list(kUniverse), std::nullopt};
+  const RegulatoryQuery query{"payments", "retail", "EU", "card", ControlUniverse::from_list(kUniverse), std::nullopt};
   for (const auto& row : rows) {
     const RecordingLookup lookup(row.packs);
     InMemoryRegulatoryPolicyAdapter(std::nullopt, lookup).required_controls(query);

@@ -4,6 +4,7 @@
 #include <random>
 
 #include "core/control_set.h"
+#include "core/control_universe.h"
 #include "core/strictness.h"
 #include "decision_printing.h"
 
@@ -88,6 +89,35 @@ TEST(ControlSet, OrdersLikeAPlainSortOfTheBytes) {
     const ControlSet set = ControlSet::from_list(keys);
     ASSERT_EQ(std::vector<ControlKey>(set.keys().begin(), set.keys().end()), expected);
   }
+}
+
+// A universe keeps the caller's order and repeats until it is the answer;
+// kept to a pack list, it gives what a sorted intersection gives.
+TEST(ControlUniverse, KeepsPackListsToItWithoutSortingItself) {
+  std::mt19937 random(11);
+  const std::string alphabet("ab\0\xc3\xa9", 5);
+  const auto random_keys = [&](size_t count) {
+    std::vector<ControlKey> keys(count);
+    for (auto& key : keys) {
+      const size_t length = random() % 4;
+      for (size_t i = 0; i < length; ++i) key += alphabet[random() % alphabet.size()];
+    }
+    return keys;
+  };
+  for (int round = 0; round < 500; ++round) {
+    const std::vector<ControlKey> given = random_keys(random() % 60);
+    const ControlUniverse universe = ControlUniverse::from_list(given);
+    ASSERT_EQ(std::vector<ControlKey>(universe.keys().begin(), universe.keys().end()), given);
+    const ControlSet sorted = ControlSet::from_list(given);
+    ASSERT_EQ(universe.sorted(), sorted);
+    const ControlSet list = ControlSet::from_list(random_keys(random() % 20));
+    ASSERT_EQ(universe.members_of(list), list.intersection(sorted));
+  }
+  const ControlUniverse original = ControlUniverse::from_list({"b", "a", std::string(40, 'x')});
+  ControlUniverse copy = original;
+  copy = ControlUniverse(copy);
+  EXPECT_EQ(copy.keys(), original.keys());
+  EXPECT_NE(copy.keys()[2].data(), original.keys()[2].data());
 }
 
 }  // namespace

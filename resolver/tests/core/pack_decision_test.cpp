@@ -100,7 +100,7 @@ TEST(DecideFromPackText, FollowsTheDialTheWindowAndTheFloor) {
   };
   for (const Row& row : rows) {
     const RegulatoryQuery query{.domain = "payments", .profile = "retail", .jurisdiction = "EU",
-                                .subject = row.subject, .universe = ControlSet::from_list(row.universe),
+                                .subject = row.subject, .universe = ControlUniverse::from_list(row.universe),
                                 .as_of = row.as_of};
     std::optional<Strictness> dial;
     if (row.dial) dial = Strictness::parse(*row.dial);
@@ -112,7 +112,7 @@ TEST(DecideFromPackText, FollowsTheDialTheWindowAndTheFloor) {
 TEST(DecideFromPackText, MarkerCarriesTheSourceVerbatim) {
   RegulatoryQuery query;
   query.profile = "p";
-  query.universe = ControlSet::from_list({"a"});
+  query.universe = ControlUniverse::from_list({"a"});
   const std::string source = " odd/<key>:\xE2\x9C\x93.toml";
   EXPECT_EQ(decide_from_pack_text("[", source, std::nullopt, query),
             fall_back({"a"}, "p", "<malformed:" + source + ">"));

@@ -114,7 +114,7 @@ TEST_P(InvalidToml, FallsBackAsMalformed) {
   const std::string text = read_file(kCorpus + GetParam() + ".toml");
   RegulatoryQuery query;
   query.profile = "p";
-  query.universe = ControlSet::from_list({"a", "b"});
+  query.universe = ControlUniverse::from_list({"a", "b"});
   EXPECT_FALSE(is_toml_document(text));
   EXPECT_EQ(decide_from_pack_text(with_empty_meta(text), "k.toml", Strictness::minimal(), query),
             fall_back({"a", "b"}, "p", "<malformed:k.toml>"));

@@ -157,7 +157,7 @@ TEST(DeepNesting, EveryArgumentStopsAtTheLimit) {
 }
 
 TEST(PackText, AByteOrderMarkMayOpenItOnlyOnce) {
-  const RegulatoryQuery query{"payments", "retail", "EU", "card", ControlSet::from_list({"mfa", "log"}), std::nullopt};
+  const RegulatoryQuery query{"payments", "retail", "EU", "card", ControlUniverse::from_list({"mfa", "log"}), std::nullopt};
   const std::string pack = "[meta]\nstrictness = \"as_configured\"\n[subject.card]\ncontrols = [\"mfa\"]\n";
   const ControlDecision with_mark = decide_from_pack_text("\xEF\xBB\xBF" + pack, "p", std::nullopt, query);
   EXPECT_FALSE(with_mark.provenance.fell_back);
