@@ -108,21 +108,21 @@ class PackLibrary:
             suffix = ".toml" if rng.random() < 0.1 else ".zorv.toml"
             self.packs.append((f"{profile}/{domain}{suffix}", pack_text(rng, profile, domain, pool)))
 
-    def pack_map(self, n_packs, target_key, target_text, rng):
+    def pack_map(self, n_packs, target_key, target_text, rng, ensure_ascii=False):
         """`n_packs` packs as packs_json, the target (when given) at a random place."""
         if target_text is None:
-            return json.dumps(dict(self.packs[:n_packs]), ensure_ascii=False)
+            return json.dumps(dict(self.packs[:n_packs]), ensure_ascii=ensure_ascii)
         entries = self.packs[: n_packs - 1]
         entries.insert(rng.randrange(len(entries) + 1), (target_key, target_text))
-        return json.dumps(dict(entries), ensure_ascii=False)
+        return json.dumps(dict(entries), ensure_ascii=ensure_ascii)
 
 
-def query(profile, domain, subject, controls, rng, as_of="2026-06-30"):
+def query(profile, domain, subject, controls, rng, as_of="2026-06-30", ensure_ascii=False):
     listed = controls + rng.sample(controls, len(controls) // 20)  # callers repeat some
     rng.shuffle(listed)
     return json.dumps({"domain": domain, "profile": profile, "jurisdiction": "EU",
                        "subject": subject, "universe": listed, "as_of": as_of,
-                       "request_id": "req-7f3a"}, ensure_ascii=False)
+                       "request_id": "req-7f3a"}, ensure_ascii=ensure_ascii)
 
 
 def receipt_context(full=True):
@@ -152,7 +152,8 @@ class Builder:
 
     def make(self, group, name, n_packs=10, n_universe=1000, override=None, dial="as_configured",
              floor=True, bare_date=False, broken=False, missing=False, as_of="2026-06-30",
-             receipts=False, full_context=True, expect_source="retail/payments.zorv.toml"):
+             receipts=False, full_context=True, expect_source="retail/payments.zorv.toml",
+             ensure_ascii=False):
         rng = random.Random(f"{SEED}/{group}/{name}")
         controls = universe(n_universe)
         pool = rng.sample(controls, min(len(controls), 120)) + universe(40, SEED + 2)
@@ -165,8 +166,8 @@ class Builder:
         used = None if missing else text
         return Workload(
             group=group, name=name,
-            packs_json=self.library.pack_map(n_packs, key, used, rng),
-            query_json=query(profile, domain, subject, controls, rng, as_of),
+            packs_json=self.library.pack_map(n_packs, key, used, rng, ensure_ascii),
+            query_json=query(profile, domain, subject, controls, rng, as_of, ensure_ascii),
             override=override, pack_text=used, n_packs=n_packs, n_universe=n_universe,
             receipts=receipts, ctx_json=receipt_context(full_context) if receipts else None,
             expect_source=expect_source,
@@ -200,6 +201,12 @@ def grid(library):
     ]
     for name, options, marker in fall_backs:
         out.append(b.make("fall-back", name, expect_source=marker, **options))
+    # Texts as json.dumps writes them by default: every non-ASCII character
+    # of the packs and of the universe escaped as \uXXXX.
+    out.append(b.make("escaped", "1 pack, json.dumps defaults", n_packs=1, ensure_ascii=True))
+    out.append(b.make("escaped", "10 packs, json.dumps defaults", ensure_ascii=True))
+    out.append(b.make("escaped", "10 packs, aggressive, json.dumps defaults", override="aggressive",
+                      ensure_ascii=True))
     out.append(b.make("receipts", "full context", receipts=True))
     out.append(b.make("receipts", "required members only", receipts=True, full_context=False))
     out.append(b.make("receipts", "fall-back", receipts=True, missing=True, expect_source="<missing:"))

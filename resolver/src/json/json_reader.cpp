@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 #include <limits>
+#include <utility>
 
 namespace zorv::json {
 
@@ -423,18 +424,34 @@ bool JsonReader::read_string_array(std::vector<std::string>& out) {
 
 bool JsonReader::read_string_views(std::vector<std::string_view>& out, std::deque<std::string>& decoded) {
   out.clear();
-  return read_array(
+  // Decoded strings go into one buffer, whose bytes may move while it
+  // grows; their views are set once the array is read. The buffer itself
+  // is an element of `decoded` and never moves.
+  std::string* buffer = nullptr;
+  // Where in `out` each decoded string goes, and its length.
+  std::vector<std::pair<std::size_t, std::size_t>> decoded_at;
+  const bool ok = read_array(
       [&] {
         RawJsonString raw;
         if (!read_string(raw)) return false;
         if (raw.has_escapes) {
-          out.emplace_back(decoded.emplace_back(unescaped(raw)));
+          if (buffer == nullptr) buffer = &decoded.emplace_back();
+          const std::size_t start = buffer->size();
+          append_unescaped(*buffer, raw);
+          decoded_at.emplace_back(out.size(), buffer->size() - start);
+          out.emplace_back();
         } else {
           out.push_back(raw.content);
         }
         return true;
       },
       "a sequence");
+  std::size_t offset = 0;
+  for (const auto& [at, length] : decoded_at) {
+    out[at] = std::string_view(buffer->data() + offset, length);
+    offset += length;
+  }
+  return ok;
 }
 
 bool JsonReader::read_record(const RecordShape& shape,

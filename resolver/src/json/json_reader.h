@@ -49,7 +49,8 @@ class JsonReader {
   bool read_optional_string(std::optional<std::string>& out);
   bool read_string_array(std::vector<std::string>& out);
   // An array of strings as views: into the text where a string has no
-  // escapes, else into a decoded copy appended to `decoded`.
+  // escapes, else into one string appended to `decoded` that holds the
+  // decoded forms of all of them, back to back.
   bool read_string_views(std::vector<std::string_view>& out, std::deque<std::string>& decoded);
   bool read_bool(bool& out);
   bool read_u64(std::uint64_t& out);

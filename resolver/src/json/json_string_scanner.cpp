@@ -217,17 +217,46 @@ constexpr std::array<bool, 256> make_simple_escape_table() {
 
 constexpr std::array<bool, 256> kSimpleEscape = make_simple_escape_table();
 
-bool all_simple_escapes(const unsigned char* block, std::uint64_t escapes) {
-  for (; escapes != 0; escapes &= escapes - 1) {
-    if (!kSimpleEscape[block[__builtin_ctzll(escapes)]]) return false;
+// The code unit of the four hex digits at text[pos], or false when the text
+// has no four hex digits there.
+bool hex4_at(std::string_view text, size_t pos, unsigned& unit) {
+  if (pos + 4 > text.size()) return false;
+  unit = 0;
+  for (size_t i = pos; i < pos + 4; ++i) {
+    const int digit = hex_value(text[i]);
+    if (digit < 0) return false;
+    unit = unit * 16 + static_cast<unsigned>(digit);
   }
   return true;
 }
 
-// Scans 64 bytes at a time. Succeeds only for literals whose escapes are
-// all of the two-byte kind and that hold no control character; anything
-// else (a \u escape, a fault) is left to the precise scan, which also finds
-// the first fault in text order.
+// Checks the escapes whose escaped byte sits at the set bits of `escapes`,
+// counted from text[block_start]. A \u escape must have four hex digits,
+// and a leading surrogate must be followed at once by an escaped trailing
+// one; `paired_at` remembers where that trailing escape's 'u' is, since its
+// bits may come in the next block. Any fault is left to the precise scan.
+bool escapes_are_valid(std::string_view text, size_t block_start, std::uint64_t escapes, size_t& paired_at) {
+  for (; escapes != 0; escapes &= escapes - 1) {
+    const size_t at = block_start + static_cast<size_t>(__builtin_ctzll(escapes));
+    const auto kind = static_cast<unsigned char>(text[at]);
+    if (kSimpleEscape[kind] || at == paired_at) continue;
+    unsigned unit = 0;
+    if (kind != 'u' || !hex4_at(text, at + 1, unit) || (unit >= 0xDC00 && unit <= 0xDFFF)) return false;
+    if (unit >= 0xD800 && unit <= 0xDBFF) {
+      unsigned trailing = 0;
+      if (at + 6 >= text.size() || text[at + 5] != '\\' || text[at + 6] != 'u' ||
+          !hex4_at(text, at + 7, trailing) || trailing < 0xDC00 || trailing > 0xDFFF) {
+        return false;
+      }
+      paired_at = at + 6;
+    }
+  }
+  return true;
+}
+
+// Scans 64 bytes at a time. Succeeds for every valid literal, escapes of
+// every kind included; a literal with a fault is left to the precise scan,
+// which finds the first fault in text order.
 bool scan_string_quickly(std::string_view text, size_t open_quote, RawJsonString& raw, size_t& end) {
   const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
   const size_t content_start = open_quote + 1;
@@ -256,6 +285,7 @@ bool scan_string_quickly(std::string_view text, size_t open_quote, RawJsonString
     }
   }
   std::uint64_t carry = 0;
+  size_t paired_at = 0;  // never an escaped byte: those follow the opening quote
   bool has_escapes = false, has_high = false;
   alignas(16) unsigned char tail[64];
   for (size_t pos = content_start; pos < text.size(); pos += 64) {
@@ -281,7 +311,7 @@ bool scan_string_quickly(std::string_view text, size_t open_quote, RawJsonString
     // A backslash escaping the closing quote's successor cannot occur: the
     // quote would then be escaped itself.
     if (const std::uint64_t escapes = escaped & before_end) {
-      if (!all_simple_escapes(block, escapes)) return false;
+      if (!escapes_are_valid(text, pos, escapes, paired_at)) return false;
       has_escapes = true;
     }
     has_high |= (movemask64(chunks[0], chunks[1], chunks[2], chunks[3]) & before_end) != 0;

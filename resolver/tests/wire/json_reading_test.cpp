@@ -129,6 +129,24 @@ TEST(QueryReading, ReadsFieldsVerbatimAndIgnoresUnknownKeys) {
   EXPECT_FALSE(query.as_of.has_value());
 }
 
+// Escaped universe keys are decoded back to back into one buffer that grows
+// as it goes; each key must still read as its own text, in the caller's order.
+TEST(QueryReading, KeepsTheUniverseInOrderWithEscapedKeysDecoded) {
+  std::string universe = "[";
+  std::vector<std::string> expected;
+  for (int i = 0; i < 300; ++i) {
+    const std::string n = std::to_string(i);
+    universe += i % 3 == 0 ? "\"plain" + n + "\"," : i % 3 == 1 ? "\"\\u00e9" + n + "\\n\"," : "\"\\ud83d\\ude00" + n + "\",";
+    expected.push_back(i % 3 == 0 ? "plain" + n : i % 3 == 1 ? "\xc3\xa9" + n + "\n" : "\xf0\x9f\x98\x80" + n);
+  }
+  universe.back() = ']';
+  const std::string text = R"({"domain":"d","profile":"p","jurisdiction":"","subject":"s","universe":)" + universe + "}";
+  auto result = WireQuery::read(text);
+  ASSERT_TRUE(result.ok()) << result.error().text;
+  const RegulatoryQuery query = std::move(result.value()).into_core();
+  EXPECT_EQ(std::vector<std::string>(query.universe.keys().begin(), query.universe.keys().end()), expected);
+}
+
 class PackMapFaults : public testing::TestWithParam<FaultCase> {};
 
 TEST_P(PackMapFaults, ReportsFirstFaultWithPosition) {
