@@ -1,5 +1,7 @@
 #include "json/json_reader.h"
 
+#include "json/utf8_validation.h"
+
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -111,9 +113,11 @@ bool JsonReader::enter_nesting() {
   return true;
 }
 
+JsonReader::JsonReader(std::string_view text) : text_(text), text_is_utf8_(is_valid_utf8(text)) {}
+
 bool JsonReader::scan_string_here(RawJsonString& raw) {
   std::size_t end = 0;
-  if (!scan_string(text_, pos_, raw, end, fault_)) return false;
+  if (!scan_string(text_, pos_, raw, end, fault_, text_is_utf8_)) return false;
   pos_ = end;
   return true;
 }

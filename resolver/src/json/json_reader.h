@@ -35,7 +35,10 @@ struct RecordShape {
 
 class JsonReader {
  public:
-  explicit JsonReader(std::string_view text) : text_(text) {}
+  // The whole text's UTF-8 is checked once, up front; only when that check
+  // fails is each string literal checked on its own, to find the first
+  // fault in text order.
+  explicit JsonReader(std::string_view text);
 
   // Reads one complete document: `read_value` reads the top-level value,
   // then only whitespace may follow. Returns false on a fault.
@@ -110,6 +113,7 @@ class JsonReader {
   bool invalid_type(std::string_view expected);
 
   std::string_view text_;
+  bool text_is_utf8_ = false;
   std::size_t pos_ = 0;
   int depth_ = 0;
   JsonFault fault_;

@@ -257,7 +257,8 @@ bool escapes_are_valid(std::string_view text, size_t block_start, std::uint64_t 
 // Scans 64 bytes at a time. Succeeds for every valid literal, escapes of
 // every kind included; a literal with a fault is left to the precise scan,
 // which finds the first fault in text order.
-bool scan_string_quickly(std::string_view text, size_t open_quote, RawJsonString& raw, size_t& end) {
+bool scan_string_quickly(std::string_view text, size_t open_quote, RawJsonString& raw, size_t& end,
+                         bool text_is_utf8) {
   const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
   const size_t content_start = open_quote + 1;
   // Most keys and control identifiers are short and plain: one 32-byte look
@@ -278,7 +279,9 @@ bool scan_string_quickly(std::string_view text, size_t open_quote, RawJsonString
     if (quotes != 0 && (special & before_quote) == 0) {
       const size_t length = static_cast<size_t>(__builtin_ctz(quotes));
       const std::string_view content = text.substr(content_start, length);
-      if ((high & before_quote) != 0 && first_invalid_utf8(content) != content.size()) return false;
+      if (!text_is_utf8 && (high & before_quote) != 0 && first_invalid_utf8(content) != content.size()) {
+        return false;
+      }
       raw = {content, false};
       end = content_start + length + 1;
       return true;
@@ -318,7 +321,7 @@ bool scan_string_quickly(std::string_view text, size_t open_quote, RawJsonString
     if (quotes) {
       const size_t close = pos + static_cast<size_t>(__builtin_ctzll(quotes));
       const std::string_view content = text.substr(content_start, close - content_start);
-      if (has_high && !is_valid_utf8(content)) return false;
+      if (has_high && !text_is_utf8 && !is_valid_utf8(content)) return false;
       raw = {content, has_escapes};
       end = close + 1;
       return true;
@@ -330,9 +333,12 @@ bool scan_string_quickly(std::string_view text, size_t open_quote, RawJsonString
 }  // namespace
 #endif
 
-bool scan_string(std::string_view text, size_t open_quote, RawJsonString& raw, size_t& end, JsonFault& fault) {
+bool scan_string(std::string_view text, size_t open_quote, RawJsonString& raw, size_t& end, JsonFault& fault,
+                 bool text_is_utf8) {
 #if defined(__SSE2__)
-  if (scan_string_quickly(text, open_quote, raw, end)) return true;
+  if (scan_string_quickly(text, open_quote, raw, end, text_is_utf8)) return true;
+#else
+  (void)text_is_utf8;
 #endif
   return scan_string_precisely(text, open_quote, raw, end, fault);
 }

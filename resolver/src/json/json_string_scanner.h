@@ -21,8 +21,10 @@ struct RawJsonString {
 // Scans the literal whose opening quote is at `text[open_quote]`. On success
 // fills `raw`, sets `end` to the offset just past the closing quote and
 // returns true; otherwise fills `fault` with the first problem in text order.
+// `text_is_utf8` says the whole text is known to be valid UTF-8, so the
+// literal's UTF-8 needs no check of its own.
 bool scan_string(std::string_view text, std::size_t open_quote, RawJsonString& raw,
-                 std::size_t& end, JsonFault& fault);
+                 std::size_t& end, JsonFault& fault, bool text_is_utf8 = false);
 
 // The same scan done byte by byte, which scan_string falls back to for any
 // literal its block scan declines; also the reference it is tested against.

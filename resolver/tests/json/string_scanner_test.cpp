@@ -8,6 +8,7 @@
 #include <string>
 
 #include "json/json_string_scanner.h"
+#include "json/utf8_validation.h"
 
 namespace zorv::wire {
 namespace {
@@ -64,6 +65,14 @@ TEST(StringScanner, BlockScanAgreesWithThePreciseScan) {
     const bool fast = json::scan_string(text, open_quote, fast_raw, fast_end, fast_fault);
     const bool precise = json::scan_string_precisely(text, open_quote, precise_raw, precise_end, precise_fault);
     ASSERT_EQ(fast, precise) << shown(text);
+    // A reader that checked the whole text's UTF-8 first scans the same way.
+    if (json::is_valid_utf8(text)) {
+      json::RawJsonString known_raw;
+      size_t known_end = 0;
+      json::JsonFault known_fault;
+      ASSERT_EQ(json::scan_string(text, open_quote, known_raw, known_end, known_fault, true), precise) << shown(text);
+      if (precise) ASSERT_EQ(known_end, precise_end);
+    }
     if (precise) {
       ++accepted;
       ASSERT_EQ(fast_raw.content.data(), precise_raw.content.data());
