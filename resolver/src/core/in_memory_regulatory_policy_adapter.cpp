@@ -4,6 +4,12 @@
 
 namespace zorv {
 
+const PolicyPackToml* PackCache::pack(std::string_view key, std::string_view text) {
+  auto found = packs_.find(key);
+  if (found == packs_.end()) found = packs_.emplace(std::string(key), read_policy_pack(text)).first;
+  return found->second ? &*found->second : nullptr;
+}
+
 std::array<std::string, 2> InMemoryRegulatoryPolicyAdapter::lookup_keys(
     const RegulatoryQuery& query) {
   // Profile and domain go in verbatim: a "/" inside either is not escaped,
@@ -20,6 +26,7 @@ ControlDecision InMemoryRegulatoryPolicyAdapter::required_controls(
   std::string storage;
   for (const std::string& key : keys) {
     if (const std::optional<std::string_view> text = packs_.find(key, storage)) {
+      if (cache_ != nullptr) return decide_from_pack(cache_->pack(key, *text), key, strictness_override_, query);
       return decide_from_pack_text(*text, key, strictness_override_, query);
     }
   }

@@ -14,10 +14,24 @@
 #include <string>
 
 #include "core/pack_lookup.h"
+#include "core/policy_pack.h"
 #include "core/regulatory_policy_port.h"
 #include "core/strictness.h"
 
 namespace zorv {
+
+// Packs read in full, by pack key, kept across the queries of one batch so
+// that each pack is read once however many queries ask for it. Not for use
+// from several threads at once.
+class PackCache {
+ public:
+  // The pack filed under `key`, read from `text` on first use; null when the
+  // text is not a pack.
+  const PolicyPackToml* pack(std::string_view key, std::string_view text);
+
+ private:
+  std::map<std::string, std::optional<PolicyPackToml>, std::less<>> packs_;
+};
 
 class InMemoryRegulatoryPolicyAdapter final : public RegulatoryPolicyPort {
  public:
@@ -29,6 +43,11 @@ class InMemoryRegulatoryPolicyAdapter final : public RegulatoryPolicyPort {
   // Over packs it borrows; `packs` must outlive the adapter.
   InMemoryRegulatoryPolicyAdapter(std::optional<Strictness> strictness_override, const PackLookup& packs)
       : strictness_override_(std::move(strictness_override)), packs_(packs) {}
+  // Over packs it borrows, keeping what it reads in `cache`; both must
+  // outlive the adapter.
+  InMemoryRegulatoryPolicyAdapter(std::optional<Strictness> strictness_override, const PackLookup& packs,
+                                  PackCache& cache)
+      : strictness_override_(std::move(strictness_override)), packs_(packs), cache_(&cache) {}
 
   ControlDecision required_controls(const RegulatoryQuery& query) const override;
 
@@ -40,6 +59,7 @@ class InMemoryRegulatoryPolicyAdapter final : public RegulatoryPolicyPort {
   std::optional<Strictness> strictness_override_;
   std::unique_ptr<PackMapLookup> owned_;
   const PackLookup& packs_;
+  PackCache* cache_ = nullptr;
 };
 
 }  // namespace zorv

@@ -7,16 +7,6 @@
 namespace zorv {
 namespace {
 
-std::string_view kind_name(FallBackKind kind) {
-  switch (kind) {
-    case FallBackKind::missing: return "missing";
-    case FallBackKind::malformed: return "malformed";
-    case FallBackKind::outside_effective_envelope: return "outside-effective-envelope";
-    case FallBackKind::minimal_missing_floor: break;
-  }
-  return "minimal-missing-floor";
-}
-
 Strictness effective_strictness(const std::optional<Strictness>& strictness_override,
                                 const PackMeta& meta) {
   if (strictness_override) return *strictness_override;
@@ -64,8 +54,18 @@ ControlSet required_set(const PolicyPackToml& pack, const Strictness& dial,
 
 }  // namespace
 
+std::string_view fall_back_kind_name(FallBackKind kind) {
+  switch (kind) {
+    case FallBackKind::missing: return "missing";
+    case FallBackKind::malformed: return "malformed";
+    case FallBackKind::outside_effective_envelope: return "outside-effective-envelope";
+    case FallBackKind::minimal_missing_floor: break;
+  }
+  return "minimal-missing-floor";
+}
+
 std::string fall_back_marker(FallBackKind kind, std::string_view pack_key) {
-  const std::string_view name = kind_name(kind);
+  const std::string_view name = fall_back_kind_name(kind);
   std::string marker;
   marker.reserve(name.size() + pack_key.size() + 3);
   marker.append("<").append(name).append(":").append(pack_key).append(">");
@@ -88,8 +88,13 @@ ControlDecision fail_closed_decision(const RegulatoryQuery& query, std::string m
 ControlDecision decide_from_pack_text(std::string_view pack_text, std::string_view source,
                                       const std::optional<Strictness>& strictness_override,
                                       const RegulatoryQuery& query) {
-  std::optional<PolicyPackToml> pack = read_policy_pack_for_subject(pack_text, query.subject);
-  if (!pack) return fail_closed_decision(query, fall_back_marker(FallBackKind::malformed, source));
+  const std::optional<PolicyPackToml> pack = read_policy_pack_for_subject(pack_text, query.subject);
+  return decide_from_pack(pack ? &*pack : nullptr, source, strictness_override, query);
+}
+
+ControlDecision decide_from_pack(const PolicyPackToml* pack, std::string_view source,
+                                 const std::optional<Strictness>& strictness_override, const RegulatoryQuery& query) {
+  if (pack == nullptr) return fail_closed_decision(query, fall_back_marker(FallBackKind::malformed, source));
 
   Strictness dial = effective_strictness(strictness_override, pack->meta);
 
@@ -105,7 +110,7 @@ ControlDecision decide_from_pack_text(std::string_view pack_text, std::string_vi
 
   ControlSet required = required_set(*pack, dial, query);
   std::optional<std::string> review_status;
-  if (pack->meta.legal_review) review_status = std::move(pack->meta.legal_review->status);
+  if (pack->meta.legal_review) review_status = pack->meta.legal_review->status;
   return ControlDecision{
       .verdict = Verdict::permit,
       .required = std::move(required),
@@ -113,8 +118,7 @@ ControlDecision decide_from_pack_text(std::string_view pack_text, std::string_vi
                      .strictness = std::move(dial),
                      .source = std::string(source),
                      .legal_review_status = std::move(review_status),
-                     .last_reviewed_against_guidance =
-                         std::move(pack->meta.last_reviewed_against_guidance),
+                     .last_reviewed_against_guidance = pack->meta.last_reviewed_against_guidance,
                      .fell_back = false},
   };
 }

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "core/control_decision.h"
+#include "core/policy_pack.h"
 #include "core/regulatory_query.h"
 #include "core/strictness.h"
 
@@ -22,12 +23,20 @@ ControlDecision decide_from_pack_text(std::string_view pack_text, std::string_vi
                                       const std::optional<Strictness>& strictness_override,
                                       const RegulatoryQuery& query);
 
+// The same over a pack already read: `pack` null means the text was not a
+// pack (the malformed fall-back).
+ControlDecision decide_from_pack(const PolicyPackToml* pack, std::string_view source,
+                                 const std::optional<Strictness>& strictness_override, const RegulatoryQuery& query);
+
 // The one shape of every fall-back: the whole universe, `aggressive`,
 // `fell_back` true, no review fields, `source` set to the given marker.
 ControlDecision fail_closed_decision(const RegulatoryQuery& query, std::string marker);
 
 // Why a decision fell back.
 enum class FallBackKind { missing, malformed, outside_effective_envelope, minimal_missing_floor };
+
+// "missing", "malformed", "outside-effective-envelope" or "minimal-missing-floor".
+std::string_view fall_back_kind_name(FallBackKind kind);
 
 // The `source` of a fall-back: "<kind:pack_key>", e.g.
 // "<malformed:retail/payments.zorv.toml>". A missing pack is named by the

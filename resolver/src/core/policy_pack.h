@@ -21,6 +21,7 @@
 #include <string_view>
 
 #include "core/control_set.h"
+#include "core/toml_document.h"
 
 namespace zorv {
 
@@ -68,6 +69,21 @@ std::optional<PolicyPackToml> read_policy_pack(std::string_view toml_text);
 // built into a set; every other entry is still checked for its shape. What a
 // decision for one query needs.
 std::optional<PolicyPackToml> read_policy_pack_for_subject(std::string_view toml_text, std::string_view subject);
+
+// Why a TOML document is not a pack: which vocabulary key holds the wrong
+// type (or that `meta` is missing), and the byte offset of the value at
+// fault (0 for a missing `meta`).
+struct PackFault {
+  std::string description;  // e.g. "`meta.strictness` must be a string, found integer"
+  std::size_t offset = 0;
+};
+
+// The pack in `document`, every subject built; on failure says why.
+std::optional<PolicyPackToml> read_policy_pack(const toml::TomlDocument& document, PackFault& fault);
+
+// A key as a part of a dotted path in a fault: bare when TOML allows it
+// bare, else quoted.
+std::string key_path_part(std::string_view key);
 
 // Whether `toml_text` is a TOML document at all, whatever its shape: the
 // first half of read_policy_pack, on its own.

@@ -70,6 +70,10 @@ class JsonReader {
   // gets each raw key and raw value in text order, both validated.
   bool read_string_map(const std::function<void(RawJsonString, RawJsonString)>& on_member);
 
+  // Reads an array, each element by `read_element`; any other value is a
+  // type fault naming `expected`.
+  bool read_array(const std::function<bool()>& read_element, std::string_view expected);
+
   // Validates and skips one value of any type.
   bool skip_value();
 
@@ -97,7 +101,6 @@ class JsonReader {
   bool scan_literal(std::string_view word);
   bool enter_nesting();
   // Reads "[", then calls `read_element` for each element until "]".
-  bool read_array(const std::function<bool()>& read_element, std::string_view expected);
   // After a member or element: consumes "," or `close`; `more` tells which.
   bool next_in_container(char close, bool& more);
   // Reads an object key and the ":" after it; `key_end` is the offset just

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/regulatory_query.h"
+#include "json/json_reader.h"
 #include "wire/result.h"
 
 namespace zorv::wire {
@@ -29,6 +30,9 @@ struct WireQuery {
 
   // The query borrows `query_json`, which must outlive it.
   static Result<WireQuery> read(std::string_view query_json);
+  // Reads the query value at the reader's place; false on a fault, which
+  // the reader then holds.
+  static bool read_from(json::JsonReader& reader, WireQuery& query);
 
   // Moves the fields into a RegulatoryQuery; the universe keeps the
   // caller's order and repeats.

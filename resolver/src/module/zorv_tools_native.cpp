@@ -1,0 +1,109 @@
+// `zorv_tools._native`: the companion package's bridge to the resolver,
+// built from the same wire and core libraries as `zorv`. It converts texts
+// in and out and turns error messages into ValueError; everything else is
+// the wire layer's. Built against the stable ABI (3.9).
+#ifndef Py_LIMITED_API
+#define Py_LIMITED_API 0x03090000
+#endif
+#define PY_SSIZE_T_CLEAN
+#include <Python.h>
+
+#include <exception>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "wire/explain_json.h"
+#include "wire/resolve_many_json.h"
+#include "wire/toml_json.h"
+
+namespace {
+
+PyObject* text_or_value_error(const zorv::wire::Result<std::string>& result) {
+  if (result.ok()) {
+    const std::string& text = result.value();
+    return PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size()));
+  }
+  const std::string& message = result.error().text;
+  PyObject* value = PyUnicode_DecodeUTF8(message.data(), static_cast<Py_ssize_t>(message.size()), "replace");
+  if (value != nullptr) {
+    PyErr_SetObject(PyExc_ValueError, value);
+    Py_DECREF(value);
+  }
+  return nullptr;
+}
+
+// Runs `call` and turns an escaped C++ exception into RuntimeError rather
+// than letting it cross into the interpreter.
+template <class Call>
+PyObject* guarded(Call call) {
+  try {
+    return text_or_value_error(call());
+  } catch (const std::exception& fault) {
+    PyErr_SetString(PyExc_RuntimeError, fault.what());
+  } catch (...) {
+    PyErr_SetString(PyExc_RuntimeError, "unknown internal fault");
+  }
+  return nullptr;
+}
+
+// Two texts and an optional dial, by position or keyword.
+template <class WireCall>
+PyObject* two_texts_and_dial(PyObject* args, PyObject* kwargs, const char* second, WireCall call) {
+  const char* first_data = nullptr;
+  const char* second_data = nullptr;
+  const char* dial_data = nullptr;
+  Py_ssize_t first_size = 0, second_size = 0, dial_size = 0;
+  const char* names[] = {"packs_json", second, "strictness_override", nullptr};
+  if (!PyArg_ParseTupleAndKeywords(args, kwargs, "s#s#|z#", const_cast<char**>(names), &first_data,
+                                   &first_size, &second_data, &second_size, &dial_data, &dial_size)) {
+    return nullptr;
+  }
+  std::optional<std::string_view> dial;
+  if (dial_data != nullptr) dial = std::string_view(dial_data, static_cast<size_t>(dial_size));
+  const std::string_view first(first_data, static_cast<size_t>(first_size));
+  const std::string_view second_text(second_data, static_cast<size_t>(second_size));
+  return guarded([&] { return call(first, second_text, dial); });
+}
+
+PyObject* explain(PyObject*, PyObject* args, PyObject* kwargs) {
+  return two_texts_and_dial(args, kwargs, "query_json", zorv::wire::explain_json);
+}
+
+PyObject* resolve_many(PyObject*, PyObject* args, PyObject* kwargs) {
+  return two_texts_and_dial(args, kwargs, "queries_json", zorv::wire::resolve_many_json);
+}
+
+PyObject* toml_to_json(PyObject*, PyObject* args, PyObject* kwargs) {
+  const char* data = nullptr;
+  Py_ssize_t size = 0;
+  int positions = 0;
+  const char* names[] = {"text", "positions", nullptr};
+  if (!PyArg_ParseTupleAndKeywords(args, kwargs, "s#|p", const_cast<char**>(names), &data, &size, &positions)) {
+    return nullptr;
+  }
+  return guarded([&] {
+    return zorv::wire::toml_to_json(std::string_view(data, static_cast<size_t>(size)), positions != 0);
+  });
+}
+
+PyMethodDef kMethods[] = {
+    {"explain", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(explain)), METH_VARARGS | METH_KEYWORDS,
+     "explain(packs_json, query_json, strictness_override=None) -> str\n\nThe explanation of one decision, as JSON."},
+    {"resolve_many", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(resolve_many)),
+     METH_VARARGS | METH_KEYWORDS,
+     "resolve_many(packs_json, queries_json, strictness_override=None) -> str\n\n"
+     "The decisions for a JSON array of queries, as a JSON array."},
+    {"toml_to_json", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(toml_to_json)),
+     METH_VARARGS | METH_KEYWORDS,
+     "toml_to_json(text, positions=False) -> str\n\n"
+     "A TOML 1.0 document as plain JSON, read by the resolver's own reader."},
+    {nullptr, nullptr, 0, nullptr},
+};
+
+PyModuleDef kModule = {PyModuleDef_HEAD_INIT, "_native", "The resolver's native half of zorv_tools.", -1, kMethods,
+                       nullptr, nullptr, nullptr, nullptr};
+
+}  // namespace
+
+PyMODINIT_FUNC PyInit__native(void) { return PyModule_Create(&kModule); }
