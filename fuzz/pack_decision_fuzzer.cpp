@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "core/decision_explanation.h"
 #include "core/pack_decision.h"
 #include "core/policy_pack.h"
 #include "json/utf8_validation.h"
@@ -58,6 +59,32 @@ void check_fall_back(const ControlDecision& decision, const RegulatoryQuery& que
   require(decision == expected, "the fall-back has its one shape", decision.provenance.source);
 }
 
+// The explanation of the same query marks exactly the decision's controls
+// required, lists the whole universe, and falls back exactly when it does.
+void check_explanation(std::string_view pack_text, const std::optional<Strictness>& dial,
+                       const RegulatoryQuery& query, const ControlDecision& decision) {
+  const PackMapLookup packs(PackMap{{std::string(kSource), std::string(pack_text)}});
+  const DecisionExplanation explained = explain_decision(packs, dial, query);
+  require(explained.decision == decision, "the explanation carries the decision");
+  std::vector<std::string_view> required, listed;
+  for (const ControlExplanation& control : explained.controls) {
+    listed.push_back(control.control);
+    if (control.required) required.push_back(control.control);
+    require(control.required == (control.reason == ControlReason::universe ||
+                                 control.reason == ControlReason::subject_list ||
+                                 control.reason == ControlReason::legal_floor ||
+                                 control.reason == ControlReason::fall_back),
+            "a reason says whether the control is required", control.control);
+  }
+  require(required == decision.required.keys(), "the explanation agrees with the decision", pack_text);
+  require(listed == query.universe.sorted().keys(), "the explanation lists the universe", pack_text);
+  require(explained.fall_back.has_value() == decision.provenance.fell_back, "both fall back together", pack_text);
+  if (explained.fall_back) {
+    require(decision.provenance.source == fall_back_marker(explained.fall_back->kind, kSource),
+            "the explanation names the decision's fall-back", pack_text);
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -85,6 +112,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   require(decision.verdict == Verdict::permit, "a pack never blocks");
   require(decision.provenance.profile == query.profile, "provenance echoes the profile");
   require(subset(decision.required, query.universe.sorted()), "required is a subset of the universe");
+  check_explanation(pack_text, dial, query, decision);
   if (!pack) {
     check_fall_back(decision, query, FallBackKind::malformed);
     return 0;
