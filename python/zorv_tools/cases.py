@@ -26,6 +26,7 @@ from . import _native
 __all__ = ["Case", "CaseFileError", "CaseResult", "read_case_file", "run_case", "run_case_files"]
 
 EXPECT_KEYS = ("required", "includes", "excludes", "fell_back", "source")
+KIND_NAMES = {str: "string", bool: "boolean", dict: "table", list: "array"}
 
 
 class CaseFileError(ValueError):
@@ -80,10 +81,10 @@ class _Reader:
 
     def typed(self, node: Located, kind: type, what: str) -> Any:
         value = node["value"]
-        if kind is str and isinstance(value, str) or kind is bool and isinstance(value, bool) or \
-                kind is dict and isinstance(value, dict) or kind is list and isinstance(value, list):
+        # bool is an int in Python, but never the other way round here.
+        if isinstance(value, kind) and (kind is bool or not isinstance(value, bool)):
             return value
-        raise self.fail(node, f"{what} must be a {kind.__name__.replace('dict', 'table').replace('list', 'array')}")
+        raise self.fail(node, f"{what} must be a {KIND_NAMES[kind]}")
 
     def strings(self, node: Located, what: str) -> List[str]:
         return [self.typed(element, str, f"each of {what}") for element in self.typed(node, list, what)]
@@ -185,7 +186,8 @@ def junit_report(results: List[CaseResult]) -> bytes:
         if not result.passed:
             failure = ElementTree.SubElement(case, "failure", message=result.differences[0])
             failure.text = "\n".join(result.differences)
-    return ElementTree.tostring(suites, encoding="utf-8", xml_declaration=True)
+    report: bytes = ElementTree.tostring(suites, encoding="utf-8", xml_declaration=True)
+    return report
 
 
 def run_case_files(packs_json: str, paths: List[str], out: IO[str], junit: Optional[str] = None) -> int:

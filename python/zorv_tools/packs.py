@@ -2,7 +2,7 @@
 
 import json
 import os
-from typing import Dict, List, Set, Tuple
+from typing import Dict, FrozenSet, List, Tuple
 
 __all__ = ["PackLoadError", "load_packs", "pack_files"]
 
@@ -19,21 +19,20 @@ def pack_files(directory: str) -> List[Tuple[str, str]]:
     """Every regular ``.toml`` file below ``directory``: (key, path) pairs.
 
     The key is the path relative to ``directory`` with ``/`` separators.
-    Symbolic links are followed only while they stay inside the directory,
-    and no folder is entered twice. Pairs come in ascending byte order of
-    the keys.
+    Symbolic links are followed only while they stay inside the directory
+    (a linked folder is read again under its own name, as an alias), and
+    never back into a folder above them. Pairs come in ascending byte order
+    of the keys.
     """
     if not os.path.isdir(directory):
         raise PackLoadError(f"{directory}: not a folder")
     root = os.path.realpath(directory)
     found: List[Tuple[str, str]] = []
-    seen: Set[str] = set()
-    pending = [(root, "")]
+    # Each folder with the real paths above it: a link back to one of them
+    # would loop, so it is not followed.
+    pending: List[Tuple[str, str, FrozenSet[str]]] = [(root, "", frozenset())]
     while pending:
-        real, prefix = pending.pop()
-        if real in seen:
-            continue
-        seen.add(real)
+        real, prefix, above = pending.pop()
         try:
             entries = sorted(os.scandir(real), key=lambda entry: entry.name)
         except OSError as error:
@@ -44,7 +43,8 @@ def pack_files(directory: str) -> List[Tuple[str, str]]:
             if entry.is_symlink() and not _inside(target, root):
                 continue
             if entry.is_dir():
-                pending.append((target, key + "/"))
+                if target not in above and target != real:
+                    pending.append((target, key + "/", above | {real}))
             elif entry.name.endswith(".toml") and entry.is_file():
                 found.append((key, os.path.join(directory, *key.split("/"))))
     return sorted(found, key=lambda pair: _key_bytes(pair[0], pair[1]))

@@ -4,10 +4,16 @@
 
 namespace zorv {
 
-const PolicyPackToml* PackCache::pack(std::string_view key, std::string_view text) {
-  auto found = packs_.find(key);
-  if (found == packs_.end()) found = packs_.emplace(std::string(key), read_policy_pack(text)).first;
-  return found->second ? &*found->second : nullptr;
+const PackCache::Entry& PackCache::entry(const PackLookup& packs, std::string_view key) {
+  auto found = entries_.find(key);
+  if (found != entries_.end()) return found->second;
+  Entry entry;
+  std::string storage;
+  if (const std::optional<std::string_view> text = packs.find(key, storage)) {
+    entry.found = true;
+    entry.pack = read_policy_pack(*text);
+  }
+  return entries_.emplace(std::string(key), std::move(entry)).first->second;
 }
 
 std::array<std::string, 2> InMemoryRegulatoryPolicyAdapter::lookup_keys(
@@ -25,8 +31,10 @@ ControlDecision InMemoryRegulatoryPolicyAdapter::required_controls(
   const std::array<std::string, 2> keys = lookup_keys(query);
   std::string storage;
   for (const std::string& key : keys) {
-    if (const std::optional<std::string_view> text = packs_.find(key, storage)) {
-      if (cache_ != nullptr) return decide_from_pack(cache_->pack(key, *text), key, strictness_override_, query);
+    if (cache_ != nullptr) {
+      const PackCache::Entry& entry = cache_->entry(packs_, key);
+      if (entry.found) return decide_from_pack(entry.pack ? &*entry.pack : nullptr, key, strictness_override_, query);
+    } else if (const std::optional<std::string_view> text = packs_.find(key, storage)) {
       return decide_from_pack_text(*text, key, strictness_override_, query);
     }
   }

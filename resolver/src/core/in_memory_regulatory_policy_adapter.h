@@ -20,17 +20,20 @@
 
 namespace zorv {
 
-// Packs read in full, by pack key, kept across the queries of one batch so
-// that each pack is read once however many queries ask for it. Not for use
-// from several threads at once.
+// Lookups and packs read in full, by pack key, kept across the queries of
+// one batch, so that each key is looked up and each pack read once however
+// many queries ask for it. Not for use from several threads at once.
 class PackCache {
  public:
-  // The pack filed under `key`, read from `text` on first use; null when the
-  // text is not a pack.
-  const PolicyPackToml* pack(std::string_view key, std::string_view text);
+  struct Entry {
+    bool found = false;
+    std::optional<PolicyPackToml> pack;  // absent when found but not a pack
+  };
+  // The entry for `key`, looked up in `packs` and read on first use.
+  const Entry& entry(const PackLookup& packs, std::string_view key);
 
  private:
-  std::map<std::string, std::optional<PolicyPackToml>, std::less<>> packs_;
+  std::map<std::string, Entry, std::less<>> entries_;
 };
 
 class InMemoryRegulatoryPolicyAdapter final : public RegulatoryPolicyPort {
