@@ -10,13 +10,13 @@ namespace zorv {
 namespace {
 
 using toml::Kind;
+using toml::Node;
+using toml::TomlDocument;
 
 std::string join(std::string_view path, std::string_view key) {
   std::string joined(path);
   return joined.append(".").append(key_path_part(key));
 }
-using toml::Node;
-using toml::TomlDocument;
 
 std::string_view kind_name(Kind kind) {
   switch (kind) {
@@ -51,7 +51,7 @@ class PackReader {
   // the `expected` kind.
   bool wrong_type(const Node& value, const std::string& path, std::string_view expected) const {
     if (fault_ != nullptr) {
-      fault_->description = "`" + path + "` must be a " + std::string(expected) + ", found " +
+      fault_->description = "`" + path + "` must be " + std::string(expected) + ", found " +
                             std::string(kind_name(value.kind));
       fault_->offset = value.offset;
     }
@@ -62,22 +62,22 @@ class PackReader {
                    std::optional<std::string>& out) const {
     const Node* value = member(record, key);
     if (value == nullptr) return true;
-    if (value->kind != Kind::string) return wrong_type(*value, join(path, key), "string");
+    if (value->kind != Kind::string) return wrong_type(*value, join(path, key), "a string");
     out = std::string(value->text);
     return true;
   }
 
   // A control list; with `keys` null it is only checked.
   bool read_control_list(const Node& record, const std::string& path, std::vector<std::string_view>* keys) const {
-    if (record.kind != Kind::table) return wrong_type(record, path, "table");
+    if (record.kind != Kind::table) return wrong_type(record, path, "a table");
     const Node* controls = member(record, "controls");
     if (controls == nullptr) return true;
-    if (controls->kind != Kind::array) return wrong_type(*controls, join(path, "controls"), "array");
+    if (controls->kind != Kind::array) return wrong_type(*controls, join(path, "controls"), "an array");
     if (keys) keys->reserve(controls->elements.size());
     for (std::size_t i = 0; i < controls->elements.size(); ++i) {
       const Node& element = document_.node(controls->elements[i]);
       if (element.kind != Kind::string) {
-        return wrong_type(element, join(path, "controls") + "[" + std::to_string(i) + "]", "string");
+        return wrong_type(element, join(path, "controls") + "[" + std::to_string(i) + "]", "a string");
       }
       if (keys) keys->push_back(element.text);
     }
@@ -98,7 +98,7 @@ class PackReader {
                      std::map<std::string, ControlList, std::less<>>& out) const {
     const Node* subjects = member(pack, "subject");
     if (subjects == nullptr) return true;
-    if (subjects->kind != Kind::table) return wrong_type(*subjects, "subject", "table");
+    if (subjects->kind != Kind::table) return wrong_type(*subjects, "subject", "a table");
     for (const toml::Member& entry : subjects->members) {
       const bool wanted = !only || *only == entry.key;
       std::vector<std::string_view> keys;
@@ -111,7 +111,7 @@ class PackReader {
   }
 
   bool read_meta(const Node& record, PackMeta& meta) const {
-    if (record.kind != Kind::table) return wrong_type(record, "meta", "table");
+    if (record.kind != Kind::table) return wrong_type(record, "meta", "a table");
     if (!read_string(record, "meta", "strictness", meta.strictness) ||
         !read_string(record, "meta", "last_reviewed_against_guidance", meta.last_reviewed_against_guidance) ||
         !read_string(record, "meta", "effective_from", meta.effective_from) ||
@@ -119,7 +119,7 @@ class PackReader {
       return false;
     }
     if (const Node* review = member(record, "legal_review")) {
-      if (review->kind != Kind::table) return wrong_type(*review, "meta.legal_review", "table");
+      if (review->kind != Kind::table) return wrong_type(*review, "meta.legal_review", "a table");
       LegalReview legal_review;
       if (!read_string(*review, "meta.legal_review", "status", legal_review.status)) return false;
       meta.legal_review = std::move(legal_review);

@@ -4,8 +4,9 @@
 //
 // Reading is all or nothing. Keys outside the pack vocabulary are ignored
 // whatever their value; a vocabulary key holding the wrong TOML type, a
-// missing `meta`, or text that is not TOML makes the pack unreadable, and the
-// reason is not kept: a caller only ever learns that the pack is malformed.
+// missing `meta`, or text that is not TOML makes the pack unreadable. The
+// decision only learns that the pack is malformed; the reading that tools
+// use (over a document) also says which key was at fault, and where.
 // A record written as an array or as a bare date-time instead of a table is
 // of the wrong type like any other. Bounds are strings, never TOML dates.
 // The text is read by our own TOML 1.0 reader (toml_document.h), which has no
