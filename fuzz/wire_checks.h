@@ -71,7 +71,8 @@ inline QueryFacts query_facts(std::string_view query_json) {
   require(read.ok(), "a query that resolved reads on its own", query_json);
   QueryFacts facts{.universe = {}, .profile = read.value().profile, .domain = read.value().domain};
   const RegulatoryQuery core = std::move(read.value()).into_core();
-  for (const auto& key : core.universe.sorted().keys()) facts.universe.emplace_back(key);
+  const ControlSet sorted_universe = core.universe.sorted();
+  for (const auto& key : sorted_universe.keys()) facts.universe.emplace_back(key);
 
   simdjson::dom::parser parser;
   element document;
