@@ -2,6 +2,7 @@
 
 #include "text/utf8.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -249,6 +250,7 @@ class TomlReader {
   struct Key {
     std::string_view name;
     std::size_t offset;
+    std::size_t end;
   };
   // An array or inline table being read.
   struct Container {
@@ -330,7 +332,7 @@ class TomlReader {
 
 void TomlReader::add_member(NodeId table, const Key& key, NodeId value) {
   std::vector<Member>& members = node(table).members;
-  members.push_back({key.name, key.offset, value});
+  members.push_back({key.name, key.offset, key.end, value});
   if (members.size() <= kLinearLookup) return;
   if (!doc_.index_) doc_.index_ = std::make_unique<std::unordered_map<TomlDocument::IndexKey, std::size_t,
                                                                      TomlDocument::IndexHash>>();
@@ -401,7 +403,7 @@ bool TomlReader::read_key(std::vector<Key>& key) {
       if (pos_ == start) return fail(at_end() ? "expected a key, found the end of the text" : "invalid key", pos_);
       name = text_.substr(start, pos_ - start);
     }
-    key.push_back({name, start});
+    key.push_back({name, start, pos_});
     skip_spaces();
     if (peek() != '.') return true;
     ++pos_;
@@ -564,6 +566,7 @@ bool TomlReader::read_scalar(NodeId& out) {
     if (!read_string_text(text, true)) return false;
     out = new_node(Kind::string, start, 0);
     node(out).text = text;
+    node(out).end = pos_;
     return true;
   }
   while (!at_end() && is_literal_char(text_[pos_])) ++pos_;
@@ -577,6 +580,7 @@ bool TomlReader::read_scalar(NodeId& out) {
   if (literal.empty()) return fail(at_end() ? "expected a value, found the end of the text" : "expected a value", start);
   Node value;
   value.offset = start;
+  value.end = pos_;
   value.text = literal;
   if (literal == "true" || literal == "false") {
     value.kind = Kind::boolean;
@@ -639,6 +643,7 @@ bool TomlReader::after_value(std::vector<Container>& open, NodeId& value, bool& 
     }
     ++pos_;
     value = top.node;
+    node(value).end = pos_;  // `container` may have moved: assigning can add nodes
     open.pop_back();
   }
 }
@@ -655,6 +660,7 @@ bool TomlReader::read_value(NodeId& out) {
       if (peek() != ']') continue;
       ++pos_;
       value = open.back().node;
+      node(value).end = pos_;
       open.pop_back();
     } else if (peek() == '{') {
       ++pos_;
@@ -666,6 +672,7 @@ bool TomlReader::read_value(NodeId& out) {
       }
       ++pos_;
       value = open.back().node;
+      node(value).end = pos_;
       open.pop_back();
     } else if (!read_scalar(value)) {
       return false;
@@ -760,6 +767,7 @@ bool TomlReader::read_header() {
   } else {
     return fail("table `" + std::string(last.name) + "` defined twice", last.offset);
   }
+  node(section_).end = pos_;
   return end_of_line();
 }
 
@@ -805,6 +813,24 @@ const Member* TomlDocument::find(const Node& table, std::string_view key) const 
   const NodeId id = static_cast<NodeId>(&table - nodes_.data());
   const auto found = index_->find(IndexKey{id, key});
   return found == index_->end() ? nullptr : &table.members[found->second];
+}
+
+TextPositions::TextPositions(std::string_view text) : text_(text) {
+  line_starts_.push_back(0);
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\n') line_starts_.push_back(i + 1);
+  }
+}
+
+TextPosition TextPositions::at(std::size_t offset) const {
+  offset = std::min(offset, text_.size());
+  const auto next_line = std::upper_bound(line_starts_.begin(), line_starts_.end(), offset);
+  const std::size_t line_start = *(next_line - 1);
+  TextPosition position{static_cast<std::size_t>(next_line - line_starts_.begin()), 1};
+  for (std::size_t i = line_start; i < offset; ++i) {
+    if ((static_cast<unsigned char>(text_[i]) & 0xC0) != 0x80) ++position.column;
+  }
+  return position;
 }
 
 TextPosition position_of(std::string_view text, std::size_t offset) {

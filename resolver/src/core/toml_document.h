@@ -44,12 +44,16 @@ using NodeId = std::uint32_t;
 struct Member {
   std::string_view key;    // decoded
   std::size_t key_offset;  // where the key (its last dotted part) is written
+  std::size_t key_end;     // just past it
   NodeId node;
 };
 
 struct Node {
   Kind kind = Kind::table;
   std::size_t offset = 0;  // where the value starts (a table: its header or first key)
+  // Just past the value's text (a table under a header: past the header;
+  // a table made by dotted keys alone: 0).
+  std::size_t end = 0;
   // string: the decoded text; numbers, booleans and date-times: the literal
   // as written (date-times with the separator and "Z" as written).
   std::string_view text;
@@ -76,6 +80,18 @@ struct TextPosition {
   std::size_t column = 1;
 };
 TextPosition position_of(std::string_view text, std::size_t offset);
+
+// The same for many offsets into one text: lines are found by binary search
+// over the line starts, so each position costs one line's length at most.
+class TextPositions {
+ public:
+  explicit TextPositions(std::string_view text);
+  TextPosition at(std::size_t offset) const;
+
+ private:
+  std::string_view text_;
+  std::vector<std::size_t> line_starts_;
+};
 
 class TomlDocument {
  public:
