@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/decision_explanation.h"
+#include "core/pack_lint.h"
 #include "core/pack_decision.h"
 #include "core/policy_pack.h"
 #include "json/utf8_validation.h"
@@ -85,6 +86,26 @@ void check_explanation(std::string_view pack_text, const std::optional<Strictnes
   }
 }
 
+bool decision_pack_is_malformed(std::string_view pack_text) { return !read_policy_pack(pack_text).has_value(); }
+
+// Lint has an error exactly when the resolver reads the pack as malformed or
+// its window is empty, and every finding's range lies inside the text.
+void check_lint(std::string_view pack_text, bool malformed) {
+  const std::vector<LintFinding> findings = lint_pack(pack_text);
+  bool error = false;
+  for (const LintFinding& finding : findings) {
+    require(finding.offset <= finding.end && finding.end <= pack_text.size(), "a finding lies in the text", pack_text);
+    error |= finding.severity == LintSeverity::error;
+  }
+  bool empty_window = false;
+  if (const std::optional<PolicyPackToml> pack = read_policy_pack(pack_text)) {
+    empty_window = pack->meta.effective_from && pack->meta.effective_until &&
+                   *pack->meta.effective_from > *pack->meta.effective_until;
+  }
+  require(error == (malformed || empty_window), "lint errors exactly when the pack falls back for every query",
+          pack_text);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -113,6 +134,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   require(decision.provenance.profile == query.profile, "provenance echoes the profile");
   require(subset(decision.required, query.universe.sorted()), "required is a subset of the universe");
   check_explanation(pack_text, dial, query, decision);
+  check_lint(pack_text, decision_pack_is_malformed(pack_text));
   if (!pack) {
     check_fall_back(decision, query, FallBackKind::malformed);
     return 0;

@@ -1,9 +1,9 @@
-"""The ``zorv`` command: resolve, explain and test packs from the shell.
+"""The ``zorv`` command: resolve, explain, test and lint packs from the shell.
 
 Every command reads packs from ``--packs DIR`` (a folder laid out by pack
 key, default ``./packs``) or ``--packs-json FILE`` (a ``packs_json`` text).
 Exit status: 0 on success (a fall-back is a decision like any other), 1 when
-pack tests fail, 2 for usage errors and unusable input.
+pack tests fail or lint finds an error, 2 for usage errors and unusable input.
 """
 
 import argparse
@@ -17,6 +17,7 @@ import zorv
 
 from . import _native
 from .cases import CaseFileError, run_case_files
+from .pack_lint import format_json, format_sarif, format_text, lint_paths
 from .packs import PackLoadError, load_packs
 
 __all__ = ["main"]
@@ -189,6 +190,16 @@ def _test(args: argparse.Namespace, out: IO[str]) -> int:
         raise UsageError(str(error)) from error
 
 
+def _lint(args: argparse.Namespace, out: IO[str]) -> int:
+    try:
+        findings = lint_paths(args.paths)
+    except PackLoadError as error:
+        raise UsageError(str(error)) from error
+    out.write({"text": format_text, "json": format_json, "sarif": format_sarif}[args.format](findings))
+    failing = {"error", "warning"} if args.strict else {"error"}
+    return 1 if any(finding.severity in failing for finding in findings) else 0
+
+
 def build_parser() -> argparse.ArgumentParser:
     """The argument parser of the ``zorv`` command."""
     parser = argparse.ArgumentParser(prog="zorv", description="Resolve, explain and test zorv policy packs.")
@@ -223,6 +234,15 @@ def build_parser() -> argparse.ArgumentParser:
     test.add_argument("cases", nargs="+", metavar="CASES", help="TOML case files")
     test.add_argument("--junit", metavar="FILE", help="also write a JUnit XML report to FILE")
     test.set_defaults(run=_test)
+
+    lint = commands.add_parser("lint", help="find pack mistakes that silently change answers",
+                               description="Check pack files, or folders read as --packs reads them. Exit status "
+                               "1 when an error is found (or a warning, with --strict).")
+    lint.add_argument("paths", nargs="+", metavar="PATH", help="a pack file or a folder of packs")
+    lint.add_argument("--format", choices=["text", "json", "sarif"], default="text",
+                      help="one line per finding (default), a JSON array, or a SARIF 2.1.0 log")
+    lint.add_argument("--strict", action="store_true", help="fail on warnings too")
+    lint.set_defaults(run=_lint)
     return parser
 
 

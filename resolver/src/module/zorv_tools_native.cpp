@@ -14,6 +14,7 @@
 #include <string_view>
 
 #include "wire/explain_json.h"
+#include "wire/lint_json.h"
 #include "wire/resolve_many_json.h"
 #include "wire/toml_json.h"
 
@@ -87,6 +88,19 @@ PyObject* toml_to_json(PyObject*, PyObject* args, PyObject* kwargs) {
   });
 }
 
+PyObject* lint(PyObject*, PyObject* args) {
+  const char* data = nullptr;
+  Py_ssize_t size = 0;
+  if (!PyArg_ParseTuple(args, "s#", &data, &size)) return nullptr;
+  return guarded([&] {
+    return zorv::wire::Result<std::string>(zorv::wire::lint_json(std::string_view(data, static_cast<size_t>(size))));
+  });
+}
+
+PyObject* lint_rules(PyObject*, PyObject*) {
+  return guarded([] { return zorv::wire::Result<std::string>(zorv::wire::lint_rules_json()); });
+}
+
 PyMethodDef kMethods[] = {
     {"explain", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(explain)), METH_VARARGS | METH_KEYWORDS,
      "explain(packs_json, query_json, strictness_override=None) -> str\n\nThe explanation of one decision, as JSON."},
@@ -98,6 +112,8 @@ PyMethodDef kMethods[] = {
      METH_VARARGS | METH_KEYWORDS,
      "toml_to_json(text, positions=False) -> str\n\n"
      "A TOML 1.0 document as plain JSON, read by the resolver's own reader."},
+    {"lint", lint, METH_VARARGS, "lint(pack_text) -> str\n\nThe pack's lint findings, as a JSON array."},
+    {"lint_rules", lint_rules, METH_NOARGS, "lint_rules() -> str\n\nThe lint rules, as a JSON array."},
     {nullptr, nullptr, 0, nullptr},
 };
 

@@ -1,0 +1,70 @@
+#include "wire/lint_json.h"
+
+#include "core/pack_lint.h"
+#include "core/toml_document.h"
+#include "json/json_writer.h"
+
+namespace zorv::wire {
+namespace {
+
+std::string_view severity_name(LintSeverity severity) {
+  return severity == LintSeverity::error ? "error" : "warning";
+}
+
+void append_member(std::string& out, std::string_view key, std::size_t value) {
+  out += ",\"";
+  out += key;
+  out += "\":";
+  json::append_uint(out, value);
+}
+
+}  // namespace
+
+std::string lint_json(std::string_view pack_text) {
+  const toml::TextPositions positions(pack_text);
+  std::string out = "[";
+  for (const LintFinding& finding : lint_pack(pack_text)) {
+    if (out.size() > 1) out += ',';
+    const toml::TextPosition start = positions.at(finding.offset);
+    toml::TextPosition end = positions.at(finding.end);
+    if (finding.end == finding.offset) end.column += 1;  // a point: one character wide
+    out += R"({"line":)";
+    json::append_uint(out, start.line);
+    append_member(out, "column", start.column);
+    append_member(out, "end_line", end.line);
+    append_member(out, "end_column", end.column);
+    out += R"(,"severity":)";
+    json::append_string(out, severity_name(finding.severity));
+    out += R"(,"rule":)";
+    json::append_string(out, finding.rule);
+    out += R"(,"message":)";
+    json::append_string(out, finding.message);
+    out += R"(,"suggestion":)";
+    if (finding.suggestion) {
+      json::append_string(out, *finding.suggestion);
+    } else {
+      out += "null";
+    }
+    out += '}';
+  }
+  out += ']';
+  return out;
+}
+
+std::string lint_rules_json() {
+  std::string out = "[";
+  for (const LintRule& rule : lint_rules()) {
+    if (out.size() > 1) out += ',';
+    out += R"({"id":)";
+    json::append_string(out, rule.id);
+    out += R"(,"severity":)";
+    json::append_string(out, severity_name(rule.severity));
+    out += R"(,"description":)";
+    json::append_string(out, rule.description);
+    out += '}';
+  }
+  out += ']';
+  return out;
+}
+
+}  // namespace zorv::wire

@@ -1,0 +1,18 @@
+// The JSON form of a pack's lint findings, and of the rule table.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace zorv::wire {
+
+// A JSON array of findings in text order, each an object with "line",
+// "column", "end_line", "end_column" (from 1, columns in characters; the end
+// is just past the range), "severity" ("error" or "warning"), "rule",
+// "message" and "suggestion" (text or null).
+std::string lint_json(std::string_view pack_text);
+
+// A JSON array of the rules: "id", "severity" and "description" each.
+std::string lint_rules_json();
+
+}  // namespace zorv::wire
