@@ -24,22 +24,6 @@ constexpr std::array<std::string_view, 1> kReviewKeys = {"status"};
 constexpr std::array<std::string_view, 1> kListKeys = {"controls"};
 constexpr std::array<std::string_view, 3> kDials = {"aggressive", "as_configured", "minimal"};
 
-std::string_view kind_name(Kind kind) {
-  switch (kind) {
-    case Kind::table: return "table";
-    case Kind::array: return "array";
-    case Kind::string: return "string";
-    case Kind::integer: return "integer";
-    case Kind::floating: return "float";
-    case Kind::boolean: return "boolean";
-    case Kind::offset_date_time: return "offset date-time";
-    case Kind::local_date_time: return "local date-time";
-    case Kind::local_date: return "local date";
-    case Kind::local_time: break;
-  }
-  return "local time";
-}
-
 std::size_t edit_distance(std::string_view a, std::string_view b) {
   std::vector<std::size_t> row(b.size() + 1);
   for (std::size_t j = 0; j <= b.size(); ++j) row[j] = j;
@@ -178,7 +162,7 @@ class Linter {
     if (value.kind == kind) return true;
     const std::string_view expected = kind == Kind::table ? "a table" : kind == Kind::array ? "an array" : "a string";
     at_node(value, LintSeverity::error, "wrong-type",
-            quoted(path) + " must be " + std::string(expected) + ", found " + std::string(kind_name(value.kind)) +
+            quoted(path) + " must be " + std::string(expected) + ", found " + std::string(toml::kind_name(value.kind)) +
                 ": the pack is malformed");
     return false;
   }

@@ -18,22 +18,6 @@ std::string join(std::string_view path, std::string_view key) {
   return joined.append(".").append(key_path_part(key));
 }
 
-std::string_view kind_name(Kind kind) {
-  switch (kind) {
-    case Kind::table: return "table";
-    case Kind::array: return "array";
-    case Kind::string: return "string";
-    case Kind::integer: return "integer";
-    case Kind::floating: return "float";
-    case Kind::boolean: return "boolean";
-    case Kind::offset_date_time: return "offset date-time";
-    case Kind::local_date_time: return "local date-time";
-    case Kind::local_date: return "local date";
-    case Kind::local_time: break;
-  }
-  return "local time";
-}
-
 // Reads the records out of a document. Each reader returns false as soon as
 // one vocabulary key has the wrong type, and, when asked, says which key and
 // where; keys outside the vocabulary are never looked at.
@@ -52,7 +36,7 @@ class PackReader {
   bool wrong_type(const Node& value, const std::string& path, std::string_view expected) const {
     if (fault_ != nullptr) {
       fault_->description = "`" + path + "` must be " + std::string(expected) + ", found " +
-                            std::string(kind_name(value.kind));
+                            std::string(toml::kind_name(value.kind));
       fault_->offset = value.offset;
     }
     return false;

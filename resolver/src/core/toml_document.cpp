@@ -815,6 +815,22 @@ const Member* TomlDocument::find(const Node& table, std::string_view key) const 
   return found == index_->end() ? nullptr : &table.members[found->second];
 }
 
+std::string_view kind_name(Kind kind) {
+  switch (kind) {
+    case Kind::table: return "table";
+    case Kind::array: return "array";
+    case Kind::string: return "string";
+    case Kind::integer: return "integer";
+    case Kind::floating: return "float";
+    case Kind::boolean: return "boolean";
+    case Kind::offset_date_time: return "offset date-time";
+    case Kind::local_date_time: return "local date-time";
+    case Kind::local_date: return "local date";
+    case Kind::local_time: break;
+  }
+  return "local time";
+}
+
 TextPositions::TextPositions(std::string_view text) : text_(text) {
   line_starts_.push_back(0);
   for (std::size_t i = 0; i < text.size(); ++i) {

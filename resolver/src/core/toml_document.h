@@ -38,6 +38,10 @@ enum class Kind : std::uint8_t {
   local_time,
 };
 
+// "table", "array", "string", "integer", "float", "boolean", "offset
+// date-time", "local date-time", "local date" or "local time".
+std::string_view kind_name(Kind kind);
+
 using NodeId = std::uint32_t;
 
 // One key of a table and the node it names.
