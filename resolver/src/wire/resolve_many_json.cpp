@@ -1,7 +1,5 @@
 #include "wire/resolve_many_json.h"
 
-#include <vector>
-
 #include "core/in_memory_regulatory_policy_adapter.h"
 #include "json/json_reader.h"
 #include "wire/pack_index.h"
@@ -15,9 +13,17 @@ Result<std::string> resolve_many_json(std::string_view packs_json, std::string_v
   Result<PackIndex> packs = PackIndex::read(packs_json);
   if (!packs.ok()) return std::move(packs.error());
 
-  std::vector<RegulatoryQuery> queries;
-  json::JsonReader reader(queries_json);
+  std::optional<Strictness> dial;
+  if (strictness_override) dial = Strictness::parse(*strictness_override);
+  PackCache cache;
+  const InMemoryRegulatoryPolicyAdapter adapter(std::move(dial), packs.value(), cache);
+
+  // Each query is decided as soon as it is read, so only one is held at a
+  // time; a fault in a later query throws the decisions so far away.
+  std::string text = "[";
+  std::size_t count = 0;
   bool in_query = false;
+  json::JsonReader reader(queries_json);
   const bool ok = reader.read_document([&] {
     return reader.read_array(
         [&] {
@@ -25,26 +31,17 @@ Result<std::string> resolve_many_json(std::string_view packs_json, std::string_v
           in_query = true;
           if (!WireQuery::read_from(reader, query)) return false;
           in_query = false;
-          queries.push_back(std::move(query).into_core());
+          if (count++ > 0) text += ',';
+          WireDecision::from_core(adapter.required_controls(std::move(query).into_core())).write(text);
           return true;
         },
         "a sequence");
   });
   if (!ok) {
     const std::string prefix =
-        in_query ? "queries_json[" + std::to_string(queries.size()) + "] is not a valid RegulatoryQuery: "
+        in_query ? "queries_json[" + std::to_string(count) + "] is not a valid RegulatoryQuery: "
                  : std::string("queries_json is not a valid sequence of RegulatoryQuery: ");
     return ErrorMessage{json::fault_message(prefix, queries_json, reader.fault())};
-  }
-
-  std::optional<Strictness> dial;
-  if (strictness_override) dial = Strictness::parse(*strictness_override);
-  PackCache cache;
-  const InMemoryRegulatoryPolicyAdapter adapter(std::move(dial), packs.value(), cache);
-  std::string text = "[";
-  for (const RegulatoryQuery& query : queries) {
-    if (text.size() > 1) text += ',';
-    WireDecision::from_core(adapter.required_controls(query)).write(text);
   }
   text += ']';
   return text;
