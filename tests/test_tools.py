@@ -168,7 +168,7 @@ def test_pack_tests_report_each_case_and_write_junit(tmp_path):
     ("[[case]]\nname = \n", "2:8: expected a value"),
     ("[[case]]\nname = 1\nquery = {}\nexpect = {}\n", "2:8: `name` must be a string"),
     ("[[case]]\nname = \"n\"\nexpect = {}\n", "1:1: case 1 has no `query`"),
-    ("[[case]]\nname = \"n\"\nquery = {}\nexpect = { include = [] }\n", "4:22: unknown key `include` in `expect`"),
+    ("[[case]]\nname = \"n\"\nquery = {}\nexpect = { include = [] }\n", "4:12: unknown key `include` in `expect`"),
     ("[[case]]\nname = \"n\"\nquery = {}\nexpect = { required = [1] }\n", "4:24: each of `expect.required`"),
     ("[[case]]\nname = \"n\"\nquery = { domain = 1 }\nexpect = {}\n",
      "1:1: case 'n': query_json is not a valid RegulatoryQuery: invalid type: integer `1`"),

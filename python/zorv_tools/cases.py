@@ -75,8 +75,8 @@ class _Reader:
     def __init__(self, path: str) -> None:
         self.path = path
 
-    def fail(self, node: Located, message: str) -> CaseFileError:
-        line, column = node["at"]
+    def fail(self, node: Located, message: str, at_key: bool = False) -> CaseFileError:
+        line, column = node["key_at"] if at_key and "key_at" in node else node["at"]
         return CaseFileError(f"{self.path}:{line}:{column}: {message}")
 
     def typed(self, node: Located, kind: type, what: str) -> Any:
@@ -96,7 +96,7 @@ class _Reader:
                 raise self.fail(node, f"case {index + 1} has no `{key}`")
         unknown = sorted(set(table) - {"name", "query", "expect", "strictness"})
         if unknown:
-            raise self.fail(table[unknown[0]], f"unknown key `{unknown[0]}` in case {index + 1}")
+            raise self.fail(table[unknown[0]], f"unknown key `{unknown[0]}` in case {index + 1}", at_key=True)
         name = self.typed(table["name"], str, "`name`")
         self.typed(table["query"], dict, "`query`")
         strictness = self.typed(table["strictness"], str, "`strictness`") if "strictness" in table else None
@@ -110,7 +110,8 @@ class _Reader:
             elif key == "source":
                 expect[key] = self.typed(child, str, "`expect.source`")
             else:
-                raise self.fail(child, f"unknown key `{key}` in `expect` (expected one of {', '.join(EXPECT_KEYS)})")
+                raise self.fail(child, f"unknown key `{key}` in `expect` (expected one of {', '.join(EXPECT_KEYS)})",
+                                at_key=True)
         line, column = node["at"]
         query_json = json.dumps(_plain(table["query"]), ensure_ascii=False)
         return Case(self.path, line, column, name, query_json, strictness, expect)

@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <optional>
 #include <vector>
 
 #include "core/toml_document.h"
@@ -50,14 +51,22 @@ Result<std::string> toml_to_json(std::string_view toml_text, bool positions) {
   };
   std::string out;
   std::vector<Open> open;
-  const auto enter = [&](const Node& node) {
+  const toml::TextPositions where(toml_text);
+  const auto append_position = [&](std::string_view name, std::size_t offset) {
+    const toml::TextPosition at = where.at(offset);
+    out += name;
+    json::append_uint(out, at.line);
+    out += ',';
+    json::append_uint(out, at.column);
+    out += ']';
+  };
+  // `key_offset` is where the key naming the value is written, for a
+  // table's member.
+  const auto enter = [&](const Node& node, std::optional<std::size_t> key_offset) {
     if (positions) {
-      const toml::TextPosition at = toml::position_of(toml_text, node.offset);
-      out += R"({"at":[)";
-      json::append_uint(out, at.line);
-      out += ',';
-      json::append_uint(out, at.column);
-      out += R"(],"value":)";
+      append_position(R"({"at":[)", node.offset);
+      if (key_offset) append_position(R"(,"key_at":[)", *key_offset);
+      out += R"(,"value":)";
     }
     if (node.kind == Kind::table) {
       out += '{';
@@ -70,7 +79,7 @@ Result<std::string> toml_to_json(std::string_view toml_text, bool positions) {
     }
     open.push_back({&node, 0});
   };
-  enter(document->root());
+  enter(document->root(), std::nullopt);
   while (!open.empty()) {
     Open& top = open.back();
     const bool table = top.node->kind == Kind::table;
@@ -87,9 +96,9 @@ Result<std::string> toml_to_json(std::string_view toml_text, bool positions) {
       const toml::Member& member = top.node->members[index];
       json::append_string(out, member.key);
       out += ':';
-      enter(document->node(member.node));
+      enter(document->node(member.node), member.key_offset);
     } else {
-      enter(document->node(top.node->elements[index]));
+      enter(document->node(top.node->elements[index]), std::nullopt);
     }
   }
   return out;

@@ -14,8 +14,9 @@ namespace zorv::wire {
 
 // The JSON text, or "<description> at line L column C" (columns in
 // characters) for text that is not TOML 1.0. With `positions`, every value
-// is written as {"at":[line,column],"value":<the value>}, so a tool can say
-// where a value it refuses was written.
+// is written as {"at":[line,column],"value":<the value>}, and a table's
+// member also with "key_at", where its key is written, so a tool can say
+// where a key or value it refuses was written.
 Result<std::string> toml_to_json(std::string_view toml_text, bool positions = false);
 
 }  // namespace zorv::wire

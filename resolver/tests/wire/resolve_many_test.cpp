@@ -67,7 +67,7 @@ TEST(TomlToJson, WritesPlainJsonOrPositionsOrTheFault) {
       {"b = 1\na = [\"x\", 1.5, true, 1979-05-27, inf]\n[t.u]\nv = 'é'", false,
        R"({"b":1,"a":["x",1.5,true,"1979-05-27","inf"],"t":{"u":{"v":"é"}}})", true},
       {"[[case]]\nname = \"n\"\n", true,
-       R"({"at":[1,1],"value":{"case":{"at":[1,1],"value":[{"at":[1,1],"value":{"name":{"at":[2,8],"value":"n"}}}]}}})",
+       R"({"at":[1,1],"value":{"case":{"at":[1,1],"key_at":[1,3],"value":[{"at":[1,1],"value":{"name":{"at":[2,8],"key_at":[2,1],"value":"n"}}}]}}})",
        true},
       {"a = 1\na = 2\n", false, "duplicate key `a` at line 2 column 1", false},
   };
