@@ -17,7 +17,7 @@ TOML reader.
 import json
 import xml.etree.ElementTree as ElementTree
 from dataclasses import dataclass, field
-from typing import IO, Any, Dict, List, Optional, Tuple
+from typing import IO, Any, Dict, List, Optional
 
 import zorv
 
@@ -195,8 +195,8 @@ def run_case_files(packs_json: str, paths: List[str], out: IO[str], junit: Optio
     """Runs every case of every file, prints the results, and returns the
     exit status: 0 when all pass, 1 when any fails. Raises CaseFileError
     before running anything when a file is unusable."""
-    cases: List[Tuple[str, Case]] = [(path, case) for path in paths for case in read_case_file(path)]
-    results = [run_case(packs_json, case) for _, case in cases]
+    cases = [case for path in paths for case in read_case_file(path)]
+    results = [run_case(packs_json, case) for case in cases]
     for result in results:
         out.write(("PASS " if result.passed else "FAIL ") + result.case.name + "\n")
         for difference in result.differences:

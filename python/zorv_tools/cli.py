@@ -63,7 +63,8 @@ def _print_json(text: str, compact: bool, out: IO[str]) -> None:
 
 
 def _pack_sha256(packs_json: str, query_json: str, strictness: Optional[str]) -> Optional[str]:
-    """The SHA-256 of the pack a decision used, or None when none was found."""
+    """The SHA-256 of the pack a decision used, or None when none was found.
+    Unusable JSON raises the ValueError ``zorv.resolve`` would."""
     explained = json.loads(_native.explain(packs_json, query_json, strictness))
     source = explained["pack"]["source"]
     if source is None:
@@ -137,7 +138,6 @@ def _resolve(args: argparse.Namespace, out: IO[str]) -> int:
         return 0
     ctx_json = _read_input(args.receipts)
     if args.fill_pack_sha256:
-        zorv.resolve(packs_json, query_json, args.strictness)  # unusable JSON is reported as resolve reports it
         ctx_json = _with_pack_sha256(ctx_json, _pack_sha256(packs_json, query_json, args.strictness))
     _print_json(zorv.resolve_with_receipts(packs_json, query_json, ctx_json, args.strictness), args.compact, out)
     return 0

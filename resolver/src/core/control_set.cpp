@@ -8,31 +8,8 @@
 
 namespace zorv {
 
-ControlSet::ControlSet(const ControlSet& other) : bytes_(other.bytes_) {
-  keys_.reserve(other.keys_.size());
-  for (const std::string_view key : other.keys_) {
-    keys_.emplace_back(bytes_.data() + (key.data() - other.bytes_.data()), key.size());
-  }
-}
-
-ControlSet& ControlSet::operator=(const ControlSet& other) {
-  if (this != &other) *this = ControlSet(other);
-  return *this;
-}
-
 ControlSet ControlSet::from_sorted_unique(const std::vector<std::string_view>& sorted_unique) {
-  size_t total = 0;
-  for (const std::string_view key : sorted_unique) total += key.size();
-  ControlSet set;
-  set.bytes_.resize(total);
-  set.keys_.reserve(sorted_unique.size());
-  size_t offset = 0;
-  for (const std::string_view key : sorted_unique) {
-    std::copy(key.begin(), key.end(), set.bytes_.begin() + static_cast<std::ptrdiff_t>(offset));
-    set.keys_.emplace_back(set.bytes_.data() + offset, key.size());
-    offset += key.size();
-  }
-  return set;
+  return ControlSet(KeyBlock(sorted_unique));
 }
 
 namespace {
@@ -124,20 +101,20 @@ ControlSet ControlSet::from_list(const std::vector<ControlKey>& keys) {
 }
 
 bool ControlSet::contains(std::string_view key) const {
-  return std::binary_search(keys_.begin(), keys_.end(), key);
+  return std::binary_search(keys().begin(), keys().end(), key);
 }
 
 ControlSet ControlSet::intersection(const ControlSet& other) const {
   std::vector<std::string_view> kept;
-  std::set_intersection(keys_.begin(), keys_.end(), other.keys_.begin(), other.keys_.end(),
+  std::set_intersection(keys().begin(), keys().end(), other.keys().begin(), other.keys().end(),
                         std::back_inserter(kept));
   return from_sorted_unique(kept);
 }
 
 ControlSet ControlSet::difference(const ControlSet& other) const {
   std::vector<std::string_view> kept;
-  kept.reserve(keys_.size());
-  std::set_difference(keys_.begin(), keys_.end(), other.keys_.begin(), other.keys_.end(),
+  kept.reserve(size());
+  std::set_difference(keys().begin(), keys().end(), other.keys().begin(), other.keys().end(),
                       std::back_inserter(kept));
   return from_sorted_unique(kept);
 }

@@ -10,7 +10,10 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
+
+#include "core/key_block.h"
 
 namespace zorv {
 
@@ -19,10 +22,6 @@ using ControlKey = std::string;
 class ControlSet {
  public:
   ControlSet() = default;
-  ControlSet(const ControlSet& other);
-  ControlSet& operator=(const ControlSet& other);
-  ControlSet(ControlSet&&) noexcept = default;
-  ControlSet& operator=(ControlSet&&) noexcept = default;
 
   // Sorts the keys (ascending byte order), drops repeats and copies them.
   // The views need only live for the call.
@@ -40,15 +39,16 @@ class ControlSet {
   ControlSet difference(const ControlSet& other) const;
 
   // Views into this set's own storage, valid while the set lives.
-  const std::vector<std::string_view>& keys() const { return keys_; }
-  size_t size() const { return keys_.size(); }
-  bool empty() const { return keys_.empty(); }
+  const std::vector<std::string_view>& keys() const { return block_.keys(); }
+  size_t size() const { return keys().size(); }
+  bool empty() const { return keys().empty(); }
 
-  bool operator==(const ControlSet& other) const { return keys_ == other.keys_; }
+  bool operator==(const ControlSet& other) const { return keys() == other.keys(); }
 
  private:
-  std::vector<char> bytes_;               // every key's bytes, back to back
-  std::vector<std::string_view> keys_;    // into bytes_, ascending, distinct
+  explicit ControlSet(KeyBlock block) : block_(std::move(block)) {}
+
+  KeyBlock block_;  // ascending, distinct
 };
 
 }  // namespace zorv

@@ -6,38 +6,15 @@
 
 namespace zorv {
 
-ControlUniverse::ControlUniverse(const ControlUniverse& other) : bytes_(other.bytes_) {
-  keys_.reserve(other.keys_.size());
-  for (const std::string_view key : other.keys_) {
-    keys_.emplace_back(bytes_.data() + (key.data() - other.bytes_.data()), key.size());
-  }
-}
-
-ControlUniverse& ControlUniverse::operator=(const ControlUniverse& other) {
-  if (this != &other) *this = ControlUniverse(other);
-  return *this;
-}
-
 ControlUniverse ControlUniverse::from_views(const std::vector<std::string_view>& keys) {
-  size_t total = 0;
-  for (const std::string_view key : keys) total += key.size();
-  ControlUniverse universe;
-  universe.bytes_.resize(total);
-  universe.keys_.reserve(keys.size());
-  size_t offset = 0;
-  for (const std::string_view key : keys) {
-    std::copy(key.begin(), key.end(), universe.bytes_.begin() + static_cast<std::ptrdiff_t>(offset));
-    universe.keys_.emplace_back(universe.bytes_.data() + offset, key.size());
-    offset += key.size();
-  }
-  return universe;
+  return ControlUniverse(KeyBlock(keys));
 }
 
 ControlUniverse ControlUniverse::from_list(const std::vector<ControlKey>& keys) {
   return from_views(std::vector<std::string_view>(keys.begin(), keys.end()));
 }
 
-ControlSet ControlUniverse::sorted() const { return ControlSet::from_views(keys_); }
+ControlSet ControlUniverse::sorted() const { return ControlSet::from_views(keys()); }
 
 namespace {
 
@@ -78,7 +55,7 @@ ControlSet ControlUniverse::members_of(const ControlSet& list) const {
   }
   std::vector<std::uint8_t> found(listed.size(), 0);
   size_t found_count = 0;
-  for (const std::string_view key : keys_) {
+  for (const std::string_view key : keys()) {
     for (size_t slot = key_hash(key) & mask; table[slot] != kEmpty; slot = (slot + 1) & mask) {
       if (listed[table[slot]] != key) continue;
       std::uint8_t& mark = found[table[slot]];

@@ -12,19 +12,17 @@
 #pragma once
 
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "core/control_set.h"
+#include "core/key_block.h"
 
 namespace zorv {
 
 class ControlUniverse {
  public:
   ControlUniverse() = default;
-  ControlUniverse(const ControlUniverse& other);
-  ControlUniverse& operator=(const ControlUniverse& other);
-  ControlUniverse(ControlUniverse&&) noexcept = default;
-  ControlUniverse& operator=(ControlUniverse&&) noexcept = default;
 
   // Copies the keys, in their order. The views need only live for the call.
   static ControlUniverse from_views(const std::vector<std::string_view>& keys);
@@ -37,12 +35,13 @@ class ControlUniverse {
   ControlSet members_of(const ControlSet& list) const;
 
   // Views into this universe's own storage, in the caller's order.
-  const std::vector<std::string_view>& keys() const { return keys_; }
-  size_t size() const { return keys_.size(); }
+  const std::vector<std::string_view>& keys() const { return block_.keys(); }
+  size_t size() const { return keys().size(); }
 
  private:
-  std::vector<char> bytes_;
-  std::vector<std::string_view> keys_;
+  explicit ControlUniverse(KeyBlock block) : block_(std::move(block)) {}
+
+  KeyBlock block_;
 };
 
 }  // namespace zorv

@@ -9,7 +9,6 @@
 namespace zorv {
 namespace {
 
-using toml::Kind;
 using toml::Node;
 using toml::TomlDocument;
 
@@ -159,10 +158,11 @@ DecisionExplanation explain_decision(const PackLookup& packs, const std::optiona
     unlisted = ControlReason::not_in_legal_floor;
   }
   const ListedAt prohibited_at = listed_at(document, member(document, root, "prohibited"));
+  const toml::TextPositions where(*text);
   const auto position = [&](const ListedAt& at, std::string_view control) {
     const auto found = at.find(control);
     return found == at.end() ? std::nullopt
-                             : std::optional<toml::TextPosition>(toml::position_of(*text, found->second));
+                             : std::optional<toml::TextPosition>(where.at(found->second));
   };
   for (const std::string_view control : universe.keys()) {
     ControlExplanation explained{std::string(control), false, unlisted, std::nullopt};

@@ -2,9 +2,8 @@
 
 #include "core/decision_explanation.h"
 #include "json/json_writer.h"
-#include "wire/pack_index.h"
+#include "wire/wire_call.h"
 #include "wire/wire_decision.h"
-#include "wire/wire_query.h"
 
 namespace zorv::wire {
 namespace {
@@ -55,14 +54,9 @@ void append_optional_string(std::string& out, const std::optional<std::string>& 
 
 Result<std::string> explain_json(std::string_view packs_json, std::string_view query_json,
                                  std::optional<std::string_view> strictness_override) {
-  Result<PackIndex> packs = PackIndex::read(packs_json);
-  if (!packs.ok()) return std::move(packs.error());
-  Result<WireQuery> wire_query = WireQuery::read(query_json);
-  if (!wire_query.ok()) return std::move(wire_query.error());
-  std::optional<Strictness> dial;
-  if (strictness_override) dial = Strictness::parse(*strictness_override);
-  const RegulatoryQuery query = std::move(wire_query.value()).into_core();
-  const DecisionExplanation explained = explain_decision(packs.value(), dial, query);
+  Result<WireCall> call = WireCall::read(packs_json, query_json, strictness_override);
+  if (!call.ok()) return std::move(call.error());
+  const DecisionExplanation explained = explain_decision(call.value().packs, call.value().dial, call.value().query);
 
   std::string out = R"({"decision":)";
   WireDecision::from_core(explained.decision).write(out);
