@@ -18,10 +18,10 @@
 #include <string>
 #include <vector>
 
-#include "core/policy_pack.h"
-#include "core/toml_document.h"
+#include "pack/policy_pack.h"
+#include "toml/toml_document.h"
 #include "json/json_writer.h"
-#include "json/utf8_validation.h"
+#include "text/utf8_validation.h"
 #include "wire/pack_index.h"
 
 namespace {
@@ -114,9 +114,9 @@ int main(int argc, char** argv) {
   for (const auto& [name, text] : {std::pair<const char*, const std::string*>{"pack map", &json},
                                    std::pair<const char*, const std::string*>{"dense non-ASCII", &dense}}) {
     const double gb_text = static_cast<double>(text->size()) / 1e9;
-    const double vector = median_seconds(runs, [&] { checksum += zorv::json::is_valid_utf8(*text); });
+    const double vector = median_seconds(runs, [&] { checksum += zorv::text::is_valid_utf8(*text); });
     const double portable =
-        median_seconds(runs, [&] { checksum += zorv::json::is_valid_utf8_portably(*text); });
+        median_seconds(runs, [&] { checksum += zorv::text::is_valid_utf8_portably(*text); });
     const double simd = median_seconds(runs, [&] { checksum += simdjson::validate_utf8(text->data(), text->size()); });
     std::printf("UTF-8 check, %-16s zorv %6.2f GB/s, zorv portable %6.2f GB/s, simdjson %6.2f GB/s\n", name,
                 gb_text / vector, gb_text / portable, gb_text / simd);

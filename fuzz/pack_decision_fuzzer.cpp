@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "core/decision_explanation.h"
-#include "core/pack_lint.h"
+#include "analysis/decision_explanation.h"
+#include "analysis/pack_lint.h"
 #include "core/pack_decision.h"
-#include "core/policy_pack.h"
-#include "json/utf8_validation.h"
+#include "pack/policy_pack.h"
+#include "text/utf8_validation.h"
 #include "fuzz_input.h"
 
 using namespace zorv;
@@ -24,9 +24,9 @@ constexpr std::string_view kSource = "retail/payments.zorv.toml";
 
 // Our UTF-8 check, held to simdjson's and to our portable one on every text.
 bool utf8(std::string_view text) {
-  const bool valid = json::is_valid_utf8(text);
+  const bool valid = text::is_valid_utf8(text);
   require(valid == simdjson::validate_utf8(text.data(), text.size()), "UTF-8 check agrees with simdjson", text);
-  require(valid == json::is_valid_utf8_portably(text), "UTF-8 vector and portable checks agree", text);
+  require(valid == text::is_valid_utf8_portably(text), "UTF-8 vector and portable checks agree", text);
   return valid;
 }
 

@@ -2,7 +2,7 @@
 // Input: packs_json 0xFF query_json [0xFF strictness_override].
 #include <simdjson.h>
 
-#include "json/utf8_validation.h"
+#include "text/utf8_validation.h"
 #include "fuzz_input.h"
 #include "wire/pack_index.h"
 #include "wire/resolve_json.h"
@@ -18,7 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::optional<std::string_view> dial = optional_part(parts, 2);
   // The module hands over the dial as the UTF-8 of a str; it is no JSON and
   // is never validated, so other bytes are outside the operation's contract.
-  if (dial && !json::is_valid_utf8(*dial)) return -1;
+  if (dial && !text::is_valid_utf8(*dial)) return -1;
 
   wire::Result<std::string> result = wire::resolve_json(packs, query, dial);
   if (!result.ok()) {

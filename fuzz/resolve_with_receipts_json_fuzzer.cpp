@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "json/utf8_validation.h"
+#include "text/utf8_validation.h"
 #include "fuzz_input.h"
 #include "wire/resolve_json.h"
 #include "wire/resolve_with_receipts_json.h"
@@ -59,7 +59,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string_view ctx = part(parts, 2);
   const std::optional<std::string_view> dial = optional_part(parts, 3);
   // See resolve_json_fuzzer.cpp: the dial arrives as UTF-8 from the module.
-  if (dial && !json::is_valid_utf8(*dial)) return -1;
+  if (dial && !text::is_valid_utf8(*dial)) return -1;
 
   wire::Result<std::string> result = wire::resolve_with_receipts_json(packs, query, ctx, dial);
   const wire::Result<std::string> alone = wire::resolve_json(packs, query, dial);

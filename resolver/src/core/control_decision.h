@@ -9,7 +9,7 @@
 #include <optional>
 #include <string>
 
-#include "core/control_set.h"
+#include "pack/control_set.h"
 #include "core/strictness.h"
 
 namespace zorv {

@@ -15,8 +15,8 @@
 #include <utility>
 #include <vector>
 
-#include "core/control_set.h"
-#include "core/key_block.h"
+#include "pack/control_set.h"
+#include "pack/key_block.h"
 
 namespace zorv {
 

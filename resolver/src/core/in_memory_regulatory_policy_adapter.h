@@ -13,8 +13,8 @@
 #include <optional>
 #include <string>
 
-#include "core/pack_lookup.h"
-#include "core/policy_pack.h"
+#include "pack/pack_lookup.h"
+#include "pack/policy_pack.h"
 #include "core/regulatory_policy_port.h"
 #include "core/strictness.h"
 

@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "core/policy_pack.h"
+#include "pack/policy_pack.h"
 
 namespace zorv {
 namespace {

@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "core/control_decision.h"
-#include "core/policy_pack.h"
+#include "pack/policy_pack.h"
 #include "core/regulatory_query.h"
 #include "core/strictness.h"
 

@@ -1,6 +1,6 @@
 #include "json/json_reader.h"
 
-#include "json/utf8_validation.h"
+#include "text/utf8_validation.h"
 
 #include <charconv>
 #include <cmath>
@@ -113,7 +113,7 @@ bool JsonReader::enter_nesting() {
   return true;
 }
 
-JsonReader::JsonReader(std::string_view text) : text_(text), text_is_utf8_(is_valid_utf8(text)) {}
+JsonReader::JsonReader(std::string_view text) : text_(text), text_is_utf8_(text::is_valid_utf8(text)) {}
 
 bool JsonReader::scan_string_here(RawJsonString& raw) {
   std::size_t end = 0;

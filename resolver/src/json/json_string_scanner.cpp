@@ -1,6 +1,6 @@
 #include "json/json_string_scanner.h"
 
-#include "json/utf8_validation.h"
+#include "text/utf8_validation.h"
 #include "text/utf8.h"
 
 #include <algorithm>
@@ -138,8 +138,8 @@ bool scan_string_precisely(std::string_view text, size_t open_quote, RawJsonStri
   const auto utf8_fault_before = [&](size_t limit) {
     if (high_bits == 0) return false;
     const std::string_view span = text.substr(content_start, limit - content_start);
-    if (is_valid_utf8(span)) return false;
-    fault = {"invalid unicode code point", content_start + first_invalid_utf8(span) + 1};
+    if (text::is_valid_utf8(span)) return false;
+    fault = {"invalid unicode code point", content_start + text::first_invalid_utf8(span) + 1};
     return true;
   };
   for (;;) {
@@ -279,7 +279,7 @@ bool scan_string_quickly(std::string_view text, size_t open_quote, RawJsonString
     if (quotes != 0 && (special & before_quote) == 0) {
       const size_t length = static_cast<size_t>(__builtin_ctz(quotes));
       const std::string_view content = text.substr(content_start, length);
-      if (!text_is_utf8 && (high & before_quote) != 0 && first_invalid_utf8(content) != content.size()) {
+      if (!text_is_utf8 && (high & before_quote) != 0 && text::first_invalid_utf8(content) != content.size()) {
         return false;
       }
       raw = {content, false};
@@ -321,7 +321,7 @@ bool scan_string_quickly(std::string_view text, size_t open_quote, RawJsonString
     if (quotes) {
       const size_t close = pos + static_cast<size_t>(__builtin_ctzll(quotes));
       const std::string_view content = text.substr(content_start, close - content_start);
-      if (has_high && !text_is_utf8 && !is_valid_utf8(content)) return false;
+      if (has_high && !text_is_utf8 && !text::is_valid_utf8(content)) return false;
       raw = {content, has_escapes};
       end = close + 1;
       return true;

@@ -1,7 +1,7 @@
-// Scanning and decoding of JSON string literals, shared by every JSON reader
-// of the wire layer. Scanning validates a literal completely (escapes,
-// surrogate pairs, control characters, UTF-8) without copying it; decoding
-// is done later, and only for the strings that are actually used.
+// Scanning and decoding of JSON string literals, shared by the JSON reader
+// and the pack map's block scan. Scanning validates a literal completely
+// (escapes, surrogate pairs, control characters, UTF-8) without copying it;
+// decoding is done later, and only for the strings that are actually used.
 #pragma once
 
 #include <cstddef>

@@ -13,10 +13,10 @@
 #include <string>
 #include <string_view>
 
-#include "wire/explain_json.h"
-#include "wire/lint_json.h"
+#include "wire_tools/explain_json.h"
+#include "wire_tools/lint_json.h"
 #include "wire/resolve_many_json.h"
-#include "wire/toml_json.h"
+#include "wire_tools/toml_json.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #pragma once
 
 #include "core/control_decision.h"
-#include "core/control_set.h"
+#include "pack/control_set.h"
 #include "core/strictness.h"
 #include "json/json_value.h"
 #include "receipt/receipt_context.h"

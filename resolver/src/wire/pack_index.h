@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "core/pack_lookup.h"
+#include "pack/pack_lookup.h"
 #include "json/json_string_scanner.h"
 #include "wire/result.h"
 

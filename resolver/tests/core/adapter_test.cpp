@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "decision_printing.h"
+#include "support/decision_printing.h"
 
 namespace zorv {
 namespace {

@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <random>
 
-#include "core/control_set.h"
+#include "pack/control_set.h"
 #include "core/control_universe.h"
 #include "core/strictness.h"
-#include "decision_printing.h"
+#include "support/decision_printing.h"
 
 namespace zorv {
 namespace {

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "json/json_string_scanner.h"
-#include "json/utf8_validation.h"
+#include "text/utf8_validation.h"
 
 namespace zorv::wire {
 namespace {
@@ -66,7 +66,7 @@ TEST(StringScanner, BlockScanAgreesWithThePreciseScan) {
     const bool precise = json::scan_string_precisely(text, open_quote, precise_raw, precise_end, precise_fault);
     ASSERT_EQ(fast, precise) << shown(text);
     // A reader that checked the whole text's UTF-8 first scans the same way.
-    if (json::is_valid_utf8(text)) {
+    if (text::is_valid_utf8(text)) {
       json::RawJsonString known_raw;
       size_t known_end = 0;
       json::JsonFault known_fault;

@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "core/toml_document.h"
+#include "toml/toml_document.h"
 #include "json/json_writer.h"
 
 namespace zorv::testing_support {

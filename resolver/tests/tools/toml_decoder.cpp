@@ -12,7 +12,8 @@
 #include <iterator>
 #include <string>
 
-#include "core/toml_document.h"
+#include "text/text_position.h"
+#include "toml/toml_document.h"
 #include "support/toml_tagged_json.h"
 
 namespace {
@@ -22,7 +23,7 @@ bool decode(const std::string& text, std::string& out) {
   zorv::toml::TomlFault fault;
   const auto document = zorv::toml::TomlDocument::read(text, fault);
   if (!document) {
-    const auto position = zorv::toml::position_of(text, fault.offset);
+    const auto position = zorv::text::position_of(text, fault.offset);
     out = "line " + std::to_string(position.line) + " column " + std::to_string(position.column) + ": " +
           fault.description;
     return false;

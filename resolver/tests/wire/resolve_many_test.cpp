@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "wire/resolve_json.h"
-#include "wire/toml_json.h"
+#include "wire_tools/toml_json.h"
 
 namespace zorv::wire {
 namespace {

@@ -2,7 +2,8 @@
 // (valid cases must decode to exactly their typed JSON, invalid ones must be
 // refused), fault positions, and the documents that only a reader without
 // fixed buffers or recursion reads.
-#include "core/toml_document.h"
+#include "text/text_position.h"
+#include "toml/toml_document.h"
 
 #include <gtest/gtest.h>
 #include <simdjson.h>
@@ -131,7 +132,7 @@ std::string decoded(std::string_view text) {
   TomlFault fault;
   const auto document = TomlDocument::read(text, fault);
   if (!document) {
-    const TextPosition at = position_of(text, fault.offset);
+    const text::TextPosition at = text::position_of(text, fault.offset);
     return "fault " + std::to_string(at.line) + ":" + std::to_string(at.column) + " " + fault.description;
   }
   return testing_support::tagged_json(*document);

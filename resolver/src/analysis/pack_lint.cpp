@@ -1,4 +1,4 @@
-#include "core/pack_lint.h"
+#include "analysis/pack_lint.h"
 
 #include <algorithm>
 #include <array>
@@ -6,8 +6,8 @@
 #include <map>
 #include <set>
 
-#include "core/policy_pack.h"
-#include "core/toml_document.h"
+#include "pack/policy_pack.h"
+#include "toml/toml_document.h"
 
 namespace zorv {
 namespace {

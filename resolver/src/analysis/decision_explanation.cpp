@@ -1,10 +1,10 @@
-#include "core/decision_explanation.h"
+#include "analysis/decision_explanation.h"
 
 #include <map>
 #include <utility>
 
 #include "core/in_memory_regulatory_policy_adapter.h"
-#include "core/policy_pack.h"
+#include "pack/policy_pack.h"
 
 namespace zorv {
 namespace {
@@ -46,14 +46,14 @@ ReadPack read_pack(std::string_view text) {
   read.fault.kind = FallBackKind::malformed;
   if (!read.document) {
     read.fault.detail = std::move(toml_fault.description);
-    read.fault.position = toml::position_of(text, toml_fault.offset);
+    read.fault.position = text::position_of(text, toml_fault.offset);
     return read;
   }
   PackFault pack_fault;
   read.pack = read_policy_pack(*read.document, pack_fault);
   if (!read.pack) {
     read.fault.detail = std::move(pack_fault.description);
-    read.fault.position = toml::position_of(text, pack_fault.offset);
+    read.fault.position = text::position_of(text, pack_fault.offset);
   }
   return read;
 }
@@ -158,11 +158,11 @@ DecisionExplanation explain_decision(const PackLookup& packs, const std::optiona
     unlisted = ControlReason::not_in_legal_floor;
   }
   const ListedAt prohibited_at = listed_at(document, member(document, root, "prohibited"));
-  const toml::TextPositions where(*text);
+  const text::TextPositions where(*text);
   const auto position = [&](const ListedAt& at, std::string_view control) {
     const auto found = at.find(control);
     return found == at.end() ? std::nullopt
-                             : std::optional<toml::TextPosition>(where.at(found->second));
+                             : std::optional<text::TextPosition>(where.at(found->second));
   };
   for (const std::string_view control : universe.keys()) {
     ControlExplanation explained{std::string(control), false, unlisted, std::nullopt};

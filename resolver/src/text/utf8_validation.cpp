@@ -1,4 +1,4 @@
-#include "json/utf8_validation.h"
+#include "text/utf8_validation.h"
 
 #include "text/utf8.h"
 
@@ -10,7 +10,7 @@
 #include <immintrin.h>
 #endif
 
-namespace zorv::json {
+namespace zorv::text {
 
 namespace {
 
@@ -151,7 +151,7 @@ std::size_t first_invalid_utf8(std::string_view text) {
       pos += 16;
       continue;
     }
-    const std::size_t length = text::utf8_sequence_length(text, pos);
+    const std::size_t length = utf8_sequence_length(text, pos);
     if (length == 0) return pos;
     pos += length;
   }
@@ -169,4 +169,4 @@ bool is_valid_utf8(std::string_view text) {
   return is_valid_utf8_portably(text);
 }
 
-}  // namespace zorv::json
+}  // namespace zorv::text

@@ -21,8 +21,8 @@
 #include <string>
 #include <string_view>
 
-#include "core/control_set.h"
-#include "core/toml_document.h"
+#include "pack/control_set.h"
+#include "toml/toml_document.h"
 
 namespace zorv {
 

@@ -1,7 +1,7 @@
 // UTF-8 validation against Python's own decoder (utf8_vectors.txt, made by
 // make_utf8_vectors.py), and the vector check against the portable one on
 // random text around the block edges.
-#include "json/utf8_validation.h"
+#include "text/utf8_validation.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 #include <random>
 #include <string>
 
-namespace zorv::json {
+namespace zorv::text {
 namespace {
 
 std::string from_hex(const std::string& hex) {
@@ -67,4 +67,4 @@ TEST(Utf8Validation, VectorCheckAgreesWithPortableCheck) {
 }
 
 }  // namespace
-}  // namespace zorv::json
+}  // namespace zorv::text

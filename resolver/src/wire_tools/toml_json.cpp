@@ -1,11 +1,12 @@
-#include "wire/toml_json.h"
+#include "wire_tools/toml_json.h"
 
 #include <charconv>
 #include <cmath>
 #include <optional>
 #include <vector>
 
-#include "core/toml_document.h"
+#include "text/text_position.h"
+#include "toml/toml_document.h"
 #include "json/json_writer.h"
 
 namespace zorv::wire {
@@ -39,7 +40,7 @@ Result<std::string> toml_to_json(std::string_view toml_text, bool positions) {
   toml::TomlFault fault;
   const std::optional<toml::TomlDocument> document = toml::TomlDocument::read(toml_text, fault);
   if (!document) {
-    const toml::TextPosition at = toml::position_of(toml_text, fault.offset);
+    const text::TextPosition at = text::position_of(toml_text, fault.offset);
     return ErrorMessage{fault.description + " at line " + std::to_string(at.line) + " column " +
                         std::to_string(at.column)};
   }
@@ -51,9 +52,9 @@ Result<std::string> toml_to_json(std::string_view toml_text, bool positions) {
   };
   std::string out;
   std::vector<Open> open;
-  const toml::TextPositions where(toml_text);
+  const text::TextPositions where(toml_text);
   const auto append_position = [&](std::string_view name, std::size_t offset) {
-    const toml::TextPosition at = where.at(offset);
+    const text::TextPosition at = where.at(offset);
     out += name;
     json::append_uint(out, at.line);
     out += ',';

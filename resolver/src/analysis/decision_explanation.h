@@ -19,10 +19,11 @@
 
 #include "core/control_decision.h"
 #include "core/pack_decision.h"
-#include "core/pack_lookup.h"
+#include "pack/pack_lookup.h"
 #include "core/regulatory_query.h"
 #include "core/strictness.h"
-#include "core/toml_document.h"
+#include "text/text_position.h"
+#include "toml/toml_document.h"
 
 namespace zorv {
 
@@ -44,13 +45,13 @@ struct ControlExplanation {
   ControlReason reason = ControlReason::universe;
   // Where the pack lists the control, for the three reasons that come from a
   // list: subject_list, legal_floor and prohibited.
-  std::optional<toml::TextPosition> position;
+  std::optional<text::TextPosition> position;
 };
 
 struct FallBackExplanation {
   FallBackKind kind = FallBackKind::missing;
   std::string detail;
-  std::optional<toml::TextPosition> position;  // for a malformed pack
+  std::optional<text::TextPosition> position;  // for a malformed pack
 };
 
 struct DecisionExplanation {

@@ -10,8 +10,8 @@
 #include <sstream>
 
 #include "core/pack_decision.h"
-#include "core/policy_pack.h"
-#include "decision_printing.h"
+#include "pack/policy_pack.h"
+#include "support/decision_printing.h"
 
 namespace zorv {
 namespace {

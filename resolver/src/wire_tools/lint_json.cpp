@@ -1,7 +1,8 @@
-#include "wire/lint_json.h"
+#include "wire_tools/lint_json.h"
 
-#include "core/pack_lint.h"
-#include "core/toml_document.h"
+#include "analysis/pack_lint.h"
+#include "text/text_position.h"
+#include "toml/toml_document.h"
 #include "json/json_writer.h"
 
 namespace zorv::wire {
@@ -21,12 +22,12 @@ void append_member(std::string& out, std::string_view key, std::size_t value) {
 }  // namespace
 
 std::string lint_json(std::string_view pack_text) {
-  const toml::TextPositions positions(pack_text);
+  const text::TextPositions positions(pack_text);
   std::string out = "[";
   for (const LintFinding& finding : lint_pack(pack_text)) {
     if (out.size() > 1) out += ',';
-    const toml::TextPosition start = positions.at(finding.offset);
-    toml::TextPosition end = positions.at(finding.end);
+    const text::TextPosition start = positions.at(finding.offset);
+    text::TextPosition end = positions.at(finding.end);
     if (finding.end == finding.offset) end.column += 1;  // a point: one character wide
     out += R"({"line":)";
     json::append_uint(out, start.line);

@@ -13,7 +13,7 @@
 #include <utility>
 #include <vector>
 
-#include "core/key_block.h"
+#include "pack/key_block.h"
 
 namespace zorv {
 

@@ -1,4 +1,4 @@
-#include "core/control_set.h"
+#include "pack/control_set.h"
 
 #include <algorithm>
 #include <bit>

@@ -1,4 +1,4 @@
-#include "core/policy_pack.h"
+#include "pack/policy_pack.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,10 @@
-#include "core/policy_pack.h"
+#include "pack/policy_pack.h"
 
 #include <algorithm>
 #include <utility>
 #include <vector>
 
-#include "core/toml_document.h"
+#include "toml/toml_document.h"
 
 namespace zorv {
 namespace {

@@ -1,4 +1,4 @@
-#include "core/decision_explanation.h"
+#include "analysis/decision_explanation.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "core/key_block.h"
+#include "pack/key_block.h"
 
 #include <algorithm>
 

@@ -13,7 +13,7 @@
 #include <cstddef>
 #include <string_view>
 
-namespace zorv::json {
+namespace zorv::text {
 
 bool is_valid_utf8(std::string_view text);
 
@@ -25,4 +25,4 @@ std::size_t first_invalid_utf8(std::string_view text);
 // vector check is tested against.
 bool is_valid_utf8_portably(std::string_view text);
 
-}  // namespace zorv::json
+}  // namespace zorv::text

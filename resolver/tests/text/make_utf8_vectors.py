@@ -6,7 +6,7 @@ block edges, with random damage (a byte changed, cut short, a continuation
 byte inserted or dropped), the classic boundary sequences, and every file of
 the JSONTestSuite corpus. Seeded, so the file is made again byte for byte:
 
-    python3 resolver/tests/json/make_utf8_vectors.py > resolver/tests/json/utf8_vectors.txt
+    python3 resolver/tests/text/make_utf8_vectors.py > resolver/tests/text/utf8_vectors.txt
 """
 import random
 import sys

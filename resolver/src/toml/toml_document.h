@@ -77,26 +77,6 @@ struct TomlFault {
   std::size_t offset = 0;
 };
 
-// Line and column of a byte offset, both from 1; the column counts
-// characters (UTF-8 sequences), not bytes.
-struct TextPosition {
-  std::size_t line = 1;
-  std::size_t column = 1;
-};
-TextPosition position_of(std::string_view text, std::size_t offset);
-
-// The same for many offsets into one text: lines are found by binary search
-// over the line starts, so each position costs one line's length at most.
-class TextPositions {
- public:
-  explicit TextPositions(std::string_view text);
-  TextPosition at(std::size_t offset) const;
-
- private:
-  std::string_view text_;
-  std::vector<std::size_t> line_starts_;
-};
-
 class TomlDocument {
  public:
   // Reads `text`; on failure fills `fault` and returns nullopt.

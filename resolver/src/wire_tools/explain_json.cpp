@@ -1,6 +1,6 @@
-#include "wire/explain_json.h"
+#include "wire_tools/explain_json.h"
 
-#include "core/decision_explanation.h"
+#include "analysis/decision_explanation.h"
 #include "json/json_writer.h"
 #include "wire/wire_call.h"
 #include "wire/wire_decision.h"
@@ -31,7 +31,7 @@ std::string_view reason_name(ControlReason reason) {
   return "fall-back";
 }
 
-void append_position(std::string& out, const std::optional<toml::TextPosition>& position) {
+void append_position(std::string& out, const std::optional<text::TextPosition>& position) {
   if (!position) {
     out += R"("line":null,"column":null)";
     return;

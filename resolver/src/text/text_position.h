@@ -1,0 +1,36 @@
+// Text positions: the line and column of a byte offset into a text, for
+// messages and findings that point at a place a person can find in an
+// editor. Lines are counted by line feed; a column counts characters (UTF-8
+// sequences), not bytes.
+//
+// Pure; TextPositions borrows its text and must not outlive it. Safe to read
+// from many threads at once.
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+#include <vector>
+
+namespace zorv::text {
+
+// Line and column of a byte offset, both from 1; the column counts
+// characters (UTF-8 sequences), not bytes.
+struct TextPosition {
+  std::size_t line = 1;
+  std::size_t column = 1;
+};
+TextPosition position_of(std::string_view text, std::size_t offset);
+
+// The same for many offsets into one text: lines are found by binary search
+// over the line starts, so each position costs one line's length at most.
+class TextPositions {
+ public:
+  explicit TextPositions(std::string_view text);
+  TextPosition at(std::size_t offset) const;
+
+ private:
+  std::string_view text_;
+  std::vector<std::size_t> line_starts_;
+};
+
+}  // namespace zorv::text
