@@ -5,7 +5,9 @@
 #include <cctype>
 #include <map>
 #include <set>
+#include <span>
 
+#include "pack/pack_vocabulary.h"
 #include "pack/policy_pack.h"
 #include "toml/toml_document.h"
 
@@ -17,11 +19,8 @@ using toml::Member;
 using toml::Node;
 using toml::TomlDocument;
 
-constexpr std::array<std::string_view, 4> kTopLevel = {"meta", "subject", "legally_required", "prohibited"};
-constexpr std::array<std::string_view, 5> kMetaKeys = {"strictness", "legal_review", "last_reviewed_against_guidance",
-                                                      "effective_from", "effective_until"};
-constexpr std::array<std::string_view, 1> kReviewKeys = {"status"};
-constexpr std::array<std::string_view, 1> kListKeys = {"controls"};
+using pack_vocabulary::PackKey;
+
 constexpr std::array<std::string_view, 3> kDials = {"aggressive", "as_configured", "minimal"};
 
 std::size_t edit_distance(std::string_view a, std::string_view b) {
@@ -47,8 +46,7 @@ bool equal_ignoring_case(std::string_view a, std::string_view b) {
 
 // The vocabulary word `key` was probably meant to be: equal ignoring case,
 // or within `distance` edits; the closest wins, the first on a tie.
-template <std::size_t N>
-std::optional<std::string_view> closest(std::string_view key, const std::array<std::string_view, N>& words,
+std::optional<std::string_view> closest(std::string_view key, std::span<const std::string_view> words,
                                         std::size_t distance) {
   std::optional<std::string_view> best;
   std::size_t best_distance = distance + 1;
@@ -119,18 +117,18 @@ class Linter {
 
   void lint() {
     const Node& root = document_.root();
-    unknown_keys(root, "the top level", kTopLevel);
+    unknown_keys(root, "the top level", "");
     const Member* meta = document_.find(root, "meta");
     if (meta == nullptr) {
       add(0, 0, LintSeverity::error, "missing-meta",
           "the pack has no `meta` table: the resolver reads it as malformed, so every query for it gets the whole "
           "universe");
-    } else if (table(document_.node(meta->node), "meta")) {
+    } else if (typed(document_.node(meta->node), pack_vocabulary::key("meta"), "meta")) {
       lint_meta(document_.node(meta->node));
     }
     if (const Member* subjects = document_.find(root, "subject")) {
       const Node& table_node = document_.node(subjects->node);
-      if (table(table_node, "subject")) {
+      if (typed(table_node, pack_vocabulary::key("subject"), "subject")) {
         for (const Member& entry : table_node.members) lint_subject(entry);
       }
     }
@@ -158,21 +156,34 @@ class Linter {
     add(node.offset, node.end, severity, rule, std::move(message), std::move(suggestion));
   }
 
-  bool typed(const Node& value, Kind kind, const std::string& path) {
+  // Whether `value` is of the kind `row` asks for; a wrong-type error at
+  // the value when not. List elements are checked against `element` rows.
+  bool typed(const Node& value, const PackKey& row, const std::string& path) {
+    return typed(value, pack_vocabulary::toml_kind(row.kind), pack_vocabulary::expected_text(row.kind), path);
+  }
+  bool typed(const Node& value, Kind kind, std::string_view expected, const std::string& path) {
     if (value.kind == kind) return true;
-    const std::string_view expected = kind == Kind::table ? "a table" : kind == Kind::array ? "an array" : "a string";
     at_node(value, LintSeverity::error, "wrong-type",
-            quoted(path) + " must be " + std::string(expected) + ", found " + std::string(toml::kind_name(value.kind)) +
-                ": the pack is malformed");
+            pack_vocabulary::wrong_type_description(path, expected, value.kind) + ": the pack is malformed");
     return false;
   }
-  bool table(const Node& value, const std::string& path) { return typed(value, Kind::table, path); }
 
-  template <std::size_t N>
-  void unknown_keys(const Node& table_node, std::string_view where, const std::array<std::string_view, N>& words,
-                    const std::string& path_prefix = "") {
+  // The keys of `table_node` that the vocabulary has no row for under
+  // `parent`. Inside the entry of `subject`, a table is taken for a subject
+  // meant to be of its own.
+  void unknown_keys(const Node& table_node, std::string_view where, std::string_view parent,
+                    const std::string& path_prefix = "", std::optional<std::string_view> subject = std::nullopt) {
+    const std::span<const std::string_view> words = pack_vocabulary::names_under(parent);
     for (const Member& member : table_node.members) {
       if (std::find(words.begin(), words.end(), member.key) != words.end()) continue;
+      if (subject && document_.node(member.node).kind == Kind::table) {
+        const std::string nested = std::string(*subject) + "." + std::string(member.key);
+        add(member.key_offset, member.key_end, LintSeverity::warning, "nested-subject-table",
+            quoted(path_prefix + key_path_part(member.key)) + " is a table inside subject " + quoted(*subject) +
+                ", not a subject of its own: the resolver ignores it",
+            "[subject." + key_path_part(nested) + "]");
+        continue;
+      }
       std::optional<std::string> suggestion;
       if (const auto word = closest(member.key, words, 2)) suggestion = "did you mean " + quoted(*word) + "?";
       add(member.key_offset, member.key_end, LintSeverity::warning, "unknown-key",
@@ -182,24 +193,26 @@ class Linter {
     }
   }
 
-  const Node* string_member(const Node& record, std::string_view key, const std::string& path) {
-    const Member* member = document_.find(record, key);
+  // The value of the string key at `path`, when present and a string.
+  const Node* string_member(const Node& record, std::string_view path) {
+    const PackKey& row = pack_vocabulary::key(path);
+    const Member* member = document_.find(record, pack_vocabulary::name_of(row));
     if (member == nullptr) return nullptr;
     const Node& value = document_.node(member->node);
-    return typed(value, Kind::string, path + "." + std::string(key)) ? &value : nullptr;
+    return typed(value, row, std::string(path)) ? &value : nullptr;
   }
 
   void lint_meta(const Node& meta) {
-    unknown_keys(meta, "`meta`", kMetaKeys, "meta.");
-    strictness_ = string_member(meta, "strictness", "meta");
-    string_member(meta, "last_reviewed_against_guidance", "meta");
-    const Node* from = string_member(meta, "effective_from", "meta");
-    const Node* until = string_member(meta, "effective_until", "meta");
+    unknown_keys(meta, "`meta`", "meta", "meta.");
+    strictness_ = string_member(meta, "meta.strictness");
+    string_member(meta, "meta.last_reviewed_against_guidance");
+    const Node* from = string_member(meta, "meta.effective_from");
+    const Node* until = string_member(meta, "meta.effective_until");
     if (const Member* review = document_.find(meta, "legal_review")) {
       const Node& record = document_.node(review->node);
-      if (table(record, "meta.legal_review")) {
-        unknown_keys(record, "`meta.legal_review`", kReviewKeys, "meta.legal_review.");
-        string_member(record, "status", "meta.legal_review");
+      if (typed(record, pack_vocabulary::key("meta.legal_review"), "meta.legal_review")) {
+        unknown_keys(record, "`meta.legal_review`", "meta.legal_review", "meta.legal_review.");
+        string_member(record, "meta.legal_review.status");
       }
     }
     if (strictness_ != nullptr && std::find(kDials.begin(), kDials.end(), strictness_->text) == kDials.end()) {
@@ -242,25 +255,9 @@ class Linter {
                       bool warn_missing) {
     ListFacts facts;
     facts.present = true;
-    if (!table(record, path)) return facts;
-    for (const Member& member : record.members) {
-      if (member.key == "controls") continue;
-      const Node& value = document_.node(member.node);
-      if (subject && value.kind == Kind::table) {
-        const std::string nested = std::string(*subject) + "." + std::string(member.key);
-        add(member.key_offset, member.key_end, LintSeverity::warning, "nested-subject-table",
-            quoted(path + "." + key_path_part(member.key)) + " is a table inside subject " + quoted(*subject) +
-                ", not a subject of its own: the resolver ignores it",
-            "[subject." + key_path_part(nested) + "]");
-        continue;
-      }
-      std::optional<std::string> suggestion;
-      if (const auto word = closest(member.key, kListKeys, 2)) suggestion = "did you mean " + quoted(*word) + "?";
-      add(member.key_offset, member.key_end, LintSeverity::warning, "unknown-key",
-          "unknown key " + quoted(path + "." + key_path_part(member.key)) + " in " + quoted(path) +
-              ": the resolver ignores it",
-          std::move(suggestion));
-    }
+    const PackKey& row = pack_vocabulary::key(subject ? "subject.<name>" : path);
+    if (!typed(record, row, path)) return facts;
+    unknown_keys(record, quoted(path), row.path, path + ".", subject);
     const Member* controls = document_.find(record, "controls");
     if (controls == nullptr) {
       if (warn_missing) {
@@ -271,10 +268,13 @@ class Linter {
     }
     facts.has_controls = true;
     const Node& list = document_.node(controls->node);
-    if (!typed(list, Kind::array, path + ".controls")) return facts;
+    if (!typed(list, pack_vocabulary::key(std::string(row.path) + ".controls"), path + ".controls")) return facts;
     for (std::size_t i = 0; i < list.elements.size(); ++i) {
       const Node& element = document_.node(list.elements[i]);
-      if (!typed(element, Kind::string, path + ".controls[" + std::to_string(i) + "]")) continue;
+      if (element.kind != Kind::string) {
+        typed(element, Kind::string, "a string", path + ".controls[" + std::to_string(i) + "]");
+        continue;
+      }
       if (!facts.controls.emplace(element.text, &element).second) {
         at_node(element, LintSeverity::warning, "duplicate-control",
                 "control " + quoted(element.text) + " is listed twice in " + quoted(path + ".controls"));

@@ -15,6 +15,7 @@
 
 #include "wire_tools/explain_json.h"
 #include "wire_tools/lint_json.h"
+#include "wire_tools/pack_vocabulary_json.h"
 #include "wire/resolve_many_json.h"
 #include "wire_tools/toml_json.h"
 
@@ -101,6 +102,10 @@ PyObject* lint_rules(PyObject*, PyObject*) {
   return guarded([] { return zorv::wire::Result<std::string>(zorv::wire::lint_rules_json()); });
 }
 
+PyObject* pack_vocabulary(PyObject*, PyObject*) {
+  return guarded([] { return zorv::wire::Result<std::string>(zorv::wire::pack_vocabulary_json()); });
+}
+
 PyMethodDef kMethods[] = {
     {"explain", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(explain)), METH_VARARGS | METH_KEYWORDS,
      "explain(packs_json, query_json, strictness_override=None) -> str\n\nThe explanation of one decision, as JSON."},
@@ -114,6 +119,8 @@ PyMethodDef kMethods[] = {
      "A TOML 1.0 document as plain JSON, read by the resolver's own reader."},
     {"lint", lint, METH_VARARGS, "lint(pack_text) -> str\n\nThe pack's lint findings, as a JSON array."},
     {"lint_rules", lint_rules, METH_NOARGS, "lint_rules() -> str\n\nThe lint rules, as a JSON array."},
+    {"pack_vocabulary", pack_vocabulary, METH_NOARGS,
+     "pack_vocabulary() -> str\n\nEvery key a pack may hold, with its kind and meaning, as a JSON array."},
     {nullptr, nullptr, 0, nullptr},
 };
 

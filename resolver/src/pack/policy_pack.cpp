@@ -4,6 +4,7 @@
 #include <utility>
 #include <vector>
 
+#include "pack/pack_vocabulary.h"
 #include "toml/toml_document.h"
 
 namespace zorv {
@@ -12,67 +13,81 @@ namespace {
 using toml::Kind;
 using toml::Node;
 using toml::TomlDocument;
+using pack_vocabulary::PackKey;
 
 std::string join(std::string_view path, std::string_view key) {
   std::string joined(path);
   return joined.append(".").append(key_path_part(key));
 }
 
-// Reads the records out of a document. Each reader returns false as soon as
-// one vocabulary key has the wrong type, and, when asked, says which key and
-// where; keys outside the vocabulary are never looked at.
+// Reads the records out of a document through the vocabulary table. Each
+// reader returns false as soon as one vocabulary key has the wrong type, and,
+// when asked, says which key and where; keys outside the vocabulary are never
+// looked at.
 class PackReader {
  public:
   PackReader(const TomlDocument& document, PackFault* fault) : document_(document), fault_(fault) {}
 
-  // The record under `key` of `table`, or nullptr when absent.
-  const Node* member(const Node& table, std::string_view key) const {
-    const toml::Member* found = document_.find(table, key);
+  // The record `row` names under `table`, or nullptr when absent.
+  const Node* member(const Node& table, const PackKey& row) const {
+    const toml::Member* found = document_.find(table, pack_vocabulary::name_of(row));
     return found ? &document_.node(found->node) : nullptr;
   }
 
-  // False, after saying (when asked) that the value at `path` is not of
-  // the `expected` kind.
+  // Whether `value` has the kind `row` asks for; if not, false after saying
+  // (when asked) that the value at `path` is of the wrong type.
+  bool typed(const Node& value, const PackKey& row, const std::string& path) const {
+    if (value.kind == pack_vocabulary::toml_kind(row.kind)) return true;
+    return wrong_type(value, path, pack_vocabulary::expected_text(row.kind));
+  }
+
   bool wrong_type(const Node& value, const std::string& path, std::string_view expected) const {
     if (fault_ != nullptr) {
-      fault_->description = "`" + path + "` must be " + std::string(expected) + ", found " +
-                            std::string(toml::kind_name(value.kind));
+      fault_->description = pack_vocabulary::wrong_type_description(path, expected, value.kind);
       fault_->offset = value.offset;
     }
     return false;
   }
 
-  bool read_string(const Node& record, std::string_view path, std::string_view key,
-                   std::optional<std::string>& out) const {
-    const Node* value = member(record, key);
+  bool read_string(const Node& record, std::string_view path, std::optional<std::string>& out) const {
+    const PackKey& row = pack_vocabulary::key(path);
+    const Node* value = member(record, row);
     if (value == nullptr) return true;
-    if (value->kind != Kind::string) return wrong_type(*value, join(path, key), "a string");
+    if (!typed(*value, row, std::string(path))) return false;
     out = std::string(value->text);
     return true;
   }
 
-  // A control list; with `keys` null it is only checked.
-  bool read_control_list(const Node& record, const std::string& path, std::vector<std::string_view>* keys) const {
-    if (record.kind != Kind::table) return wrong_type(record, path, "a table");
-    const Node* controls = member(record, "controls");
+  // A control list at `path`, a table of the shape `row` whose list is
+  // `list_row`; with `keys` null it is only checked.
+  bool read_control_list(const Node& record, const PackKey& row, const PackKey& list_row, const std::string& path,
+                         std::vector<std::string_view>* keys) const {
+    if (!typed(record, row, path)) return false;
+    const Node* controls = member(record, list_row);
     if (controls == nullptr) return true;
-    if (controls->kind != Kind::array) return wrong_type(*controls, join(path, "controls"), "an array");
+    if (controls->kind != pack_vocabulary::toml_kind(list_row.kind)) {
+      return wrong_type(*controls, join(path, pack_vocabulary::name_of(list_row)),
+                        pack_vocabulary::expected_text(list_row.kind));
+    }
     if (keys) keys->reserve(controls->elements.size());
     for (std::size_t i = 0; i < controls->elements.size(); ++i) {
       const Node& element = document_.node(controls->elements[i]);
       if (element.kind != Kind::string) {
-        return wrong_type(element, join(path, "controls") + "[" + std::to_string(i) + "]", "a string");
+        return wrong_type(element, join(path, pack_vocabulary::name_of(list_row)) + "[" + std::to_string(i) + "]",
+                          "a string");
       }
       if (keys) keys->push_back(element.text);
     }
     return true;
   }
 
-  bool read_optional_list(const Node& pack, std::string_view key, std::optional<ControlList>& out) const {
-    const Node* record = member(pack, key);
+  bool read_optional_list(const Node& pack, std::string_view path, std::optional<ControlList>& out) const {
+    const PackKey& row = pack_vocabulary::key(path);
+    const Node* record = member(pack, row);
     if (record == nullptr) return true;
     std::vector<std::string_view> keys;
-    if (!read_control_list(*record, std::string(key), &keys)) return false;
+    const PackKey& list_row = pack_vocabulary::key(std::string(path) + ".controls");
+    if (!read_control_list(*record, row, list_row, std::string(path), &keys)) return false;
     out = ControlList{ControlSet::from_views(std::move(keys))};
     return true;
   }
@@ -80,32 +95,36 @@ class PackReader {
   // Every subject entry is checked; only the wanted ones become sets.
   bool read_subjects(const Node& pack, const std::optional<std::string_view>& only,
                      std::map<std::string, ControlList, std::less<>>& out) const {
-    const Node* subjects = member(pack, "subject");
+    const PackKey& row = pack_vocabulary::key("subject");
+    const PackKey& entry_row = pack_vocabulary::key("subject.<name>");
+    const PackKey& list_row = pack_vocabulary::key("subject.<name>.controls");
+    const Node* subjects = member(pack, row);
     if (subjects == nullptr) return true;
-    if (subjects->kind != Kind::table) return wrong_type(*subjects, "subject", "a table");
+    if (!typed(*subjects, row, "subject")) return false;
     for (const toml::Member& entry : subjects->members) {
       const bool wanted = !only || *only == entry.key;
       std::vector<std::string_view> keys;
       // The path is only spelt out when a fault may have to name it.
       const std::string path = fault_ != nullptr ? join("subject", entry.key) : std::string();
-      if (!read_control_list(document_.node(entry.node), path, wanted ? &keys : nullptr)) return false;
+      if (!read_control_list(document_.node(entry.node), entry_row, list_row, path, wanted ? &keys : nullptr)) return false;
       if (wanted) out.emplace(std::string(entry.key), ControlList{ControlSet::from_views(std::move(keys))});
     }
     return true;
   }
 
   bool read_meta(const Node& record, PackMeta& meta) const {
-    if (record.kind != Kind::table) return wrong_type(record, "meta", "a table");
-    if (!read_string(record, "meta", "strictness", meta.strictness) ||
-        !read_string(record, "meta", "last_reviewed_against_guidance", meta.last_reviewed_against_guidance) ||
-        !read_string(record, "meta", "effective_from", meta.effective_from) ||
-        !read_string(record, "meta", "effective_until", meta.effective_until)) {
+    if (!typed(record, pack_vocabulary::key("meta"), "meta")) return false;
+    if (!read_string(record, "meta.strictness", meta.strictness) ||
+        !read_string(record, "meta.last_reviewed_against_guidance", meta.last_reviewed_against_guidance) ||
+        !read_string(record, "meta.effective_from", meta.effective_from) ||
+        !read_string(record, "meta.effective_until", meta.effective_until)) {
       return false;
     }
-    if (const Node* review = member(record, "legal_review")) {
-      if (review->kind != Kind::table) return wrong_type(*review, "meta.legal_review", "a table");
+    const PackKey& review_row = pack_vocabulary::key("meta.legal_review");
+    if (const Node* review = member(record, review_row)) {
+      if (!typed(*review, review_row, "meta.legal_review")) return false;
       LegalReview legal_review;
-      if (!read_string(*review, "meta.legal_review", "status", legal_review.status)) return false;
+      if (!read_string(*review, "meta.legal_review.status", legal_review.status)) return false;
       meta.legal_review = std::move(legal_review);
     }
     return true;
@@ -113,7 +132,7 @@ class PackReader {
 
   std::optional<PolicyPackToml> read_pack(const std::optional<std::string_view>& only_subject) const {
     const Node& document = document_.root();
-    const Node* meta = member(document, "meta");
+    const Node* meta = member(document, pack_vocabulary::key("meta"));
     if (meta == nullptr && fault_ != nullptr) *fault_ = {"the pack has no `meta` table", 0};
     PolicyPackToml pack;
     if (meta == nullptr || !read_meta(*meta, pack.meta) ||
