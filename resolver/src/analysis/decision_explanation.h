@@ -4,10 +4,9 @@
 // one answered; where the effective dial came from; and, for a fall-back,
 // what exactly was wrong with the pack and where.
 //
-// The decision inside is the one the adapter gives for the same query; the
-// reasons are worked out from the pack on their own, so the two can be held
-// against each other: the controls marked required are exactly the
-// decision's.
+// It is the decision's own trace (decision_trace.h) with its byte offsets
+// turned into lines and columns: nothing here restates the rules, so the
+// controls marked required are exactly the decision's.
 //
 // Pure: no I/O, no state; safe to call from many threads at once.
 #pragma once
@@ -18,26 +17,14 @@
 #include <vector>
 
 #include "core/control_decision.h"
+#include "core/decision_trace.h"
 #include "core/pack_decision.h"
 #include "pack/pack_lookup.h"
 #include "core/regulatory_query.h"
 #include "core/strictness.h"
 #include "text/text_position.h"
-#include "toml/toml_document.h"
 
 namespace zorv {
-
-enum class StrictnessFrom { override_dial, pack, default_dial, fall_back };
-
-enum class ControlReason {
-  universe,             // required: the dial keeps the whole universe
-  subject_list,         // required: the subject's list names it
-  not_in_subject_list,
-  legal_floor,          // required: the floor names it under minimal
-  not_in_legal_floor,
-  prohibited,           // removed by the prohibited list
-  fall_back,            // required: the decision fell back
-};
 
 struct ControlExplanation {
   std::string control;

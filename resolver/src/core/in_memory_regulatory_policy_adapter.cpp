@@ -1,6 +1,7 @@
 #include "core/in_memory_regulatory_policy_adapter.h"
 
 #include "core/pack_decision.h"
+#include "toml/toml_document.h"
 
 namespace zorv {
 
@@ -41,6 +42,41 @@ ControlDecision InMemoryRegulatoryPolicyAdapter::required_controls(
   // Both forms were tried, but the marker names the first, and the caller's
   // dial plays no part in a fall-back.
   return fail_closed_decision(query, fall_back_marker(FallBackKind::missing, keys[0]));
+}
+
+ControlDecision InMemoryRegulatoryPolicyAdapter::traced_controls(const RegulatoryQuery& query,
+                                                                DecisionTrace& trace) const {
+  trace.tried = lookup_keys(query);
+  std::string storage;
+  std::optional<std::string_view> text;
+  for (const std::string& key : trace.tried) {
+    if ((text = packs_.find(key, storage))) {
+      trace.source = key;
+      break;
+    }
+  }
+  if (!text) {
+    trace_fall_back(trace, query,
+                    {FallBackKind::missing, "no pack under `" + trace.tried[0] + "` or `" + trace.tried[1] + "`",
+                     std::nullopt});
+    return fail_closed_decision(query, fall_back_marker(FallBackKind::missing, trace.tried[0]));
+  }
+  trace.pack_text = std::string(*text);
+  toml::TomlFault toml_fault;
+  const std::optional<toml::TomlDocument> document = toml::TomlDocument::read(trace.pack_text, toml_fault);
+  PackFault pack_fault;
+  std::optional<PolicyPackToml> pack;
+  if (document) pack = read_policy_pack(*document, pack_fault);
+  const ControlDecision decision =
+      decide_from_pack(pack ? &*pack : nullptr, *trace.source, strictness_override_, query, &trace);
+  if (!document) {
+    trace.fall_back->detail = std::move(toml_fault.description);
+    trace.fall_back->offset = toml_fault.offset;
+  } else if (!pack) {
+    trace.fall_back->detail = std::move(pack_fault.description);
+    trace.fall_back->offset = pack_fault.offset;
+  }
+  return decision;
 }
 
 }  // namespace zorv

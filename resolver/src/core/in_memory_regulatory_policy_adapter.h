@@ -15,6 +15,7 @@
 
 #include "pack/pack_lookup.h"
 #include "pack/policy_pack.h"
+#include "core/decision_trace.h"
 #include "core/regulatory_policy_port.h"
 #include "core/strictness.h"
 
@@ -53,6 +54,12 @@ class InMemoryRegulatoryPolicyAdapter final : public RegulatoryPolicyPort {
       : strictness_override_(std::move(strictness_override)), packs_(packs), cache_(&cache) {}
 
   ControlDecision required_controls(const RegulatoryQuery& query) const override;
+
+  // The same decision, recorded in `trace` as it is made: the keys looked
+  // up, the pack's text, and the pack read with the place of every entry and
+  // of any fault, so that an explanation can point into it. Slower than
+  // required_controls; for tools, not for serving.
+  ControlDecision traced_controls(const RegulatoryQuery& query, DecisionTrace& trace) const;
 
   // The keys a query is looked up under, in lookup order; no other key is
   // ever read.

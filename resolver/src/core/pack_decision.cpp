@@ -1,5 +1,6 @@
 #include "core/pack_decision.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "pack/policy_pack.h"
@@ -7,49 +8,52 @@
 namespace zorv {
 namespace {
 
-Strictness effective_strictness(const std::optional<Strictness>& strictness_override,
-                                const PackMeta& meta) {
-  if (strictness_override) return *strictness_override;
-  if (meta.strictness) return Strictness::parse(*meta.strictness);
-  return Strictness::aggressive();
-}
-
-// Both bounds are inclusive. The texts are compared as plain bytes, never
-// parsed as dates (string_view orders by unsigned byte value), so
-// "2025-01-01T09:00:00Z" sorts after "2025-01-01".
-bool outside_envelope(const PackMeta& meta, std::string_view as_of) {
-  return (meta.effective_from && as_of < std::string_view(*meta.effective_from)) ||
-         (meta.effective_until && as_of > std::string_view(*meta.effective_until));
-}
-
-// The pack list the dial selects from, or nullptr when the dial keeps the
-// whole universe (`aggressive`, an unrecognised dial, or a subject the pack
-// does not list).
-const ControlSet* selected_list(const PolicyPackToml& pack, const Strictness& dial,
-                                const RegulatoryQuery& query) {
-  switch (dial.level()) {
-    case Strictness::Level::as_configured: {
-      const auto entry = pack.subject.find(query.subject);
-      return entry == pack.subject.end() ? nullptr : &entry->second.controls;
+// Why the model fell back, in words, for a trace.
+std::string fall_back_detail(const AnswerModel& model, const PolicyPackToml& pack, const RegulatoryQuery& query) {
+  const PackMeta& meta = pack.meta;
+  if (*model.fall_back == FallBackKind::outside_effective_envelope) {
+    if (as_of_place(meta, query.as_of) == AsOfPlace::before_from) {
+      return "as_of `" + *query.as_of + "` sorts before effective_from `" + *meta.effective_from + "`";
     }
-    case Strictness::Level::minimal: return &pack.legally_required->controls;
-    case Strictness::Level::aggressive:
-    case Strictness::Level::unrecognised: break;
+    return "as_of `" + *query.as_of + "` sorts after effective_until `" + *meta.effective_until + "`";
   }
-  return nullptr;
+  return pack.legally_required ? "the dial is minimal and `legally_required` lists no controls"
+                               : "the dial is minimal and the pack has no `legally_required` table";
 }
 
-// Candidates kept to the universe, then cleared of prohibited controls. The
-// universe is sorted only when it is itself the candidate list; a pack list
-// is kept to it by looking each universe key up in the list.
-ControlSet required_set(const PolicyPackToml& pack, const Strictness& dial,
-                        const RegulatoryQuery& query) {
-  const ControlSet* list = selected_list(pack, dial, query);
-  ControlSet candidates = list != nullptr ? query.universe.members_of(*list) : query.universe.sorted();
-  if (pack.prohibited && !pack.prohibited->controls.empty()) {
-    return candidates.difference(pack.prohibited->controls);
+// Where `list` writes `control`, when the pack was read with locations.
+std::optional<std::size_t> written_at(const ControlList& list, std::string_view control) {
+  if (list.written_at.empty()) return std::nullopt;
+  const std::vector<std::string_view>& keys = list.controls.keys();
+  const auto found = std::lower_bound(keys.begin(), keys.end(), control);
+  if (found == keys.end() || *found != control) return std::nullopt;
+  return list.written_at[static_cast<std::size_t>(found - keys.begin())];
+}
+
+// For each control of the universe, the entry that made it required or
+// removed it.
+void trace_controls(DecisionTrace& trace, const AnswerModel& model, const ControlSet& universe) {
+  const bool floor = model.dial.level() == Strictness::Level::minimal;
+  const ControlReason listed = floor ? ControlReason::legal_floor : ControlReason::subject_list;
+  const ControlReason unlisted = floor ? ControlReason::not_in_legal_floor : ControlReason::not_in_subject_list;
+  for (const std::string_view control : universe.keys()) {
+    TracedControl traced{std::string(control), true, ControlReason::universe, std::nullopt};
+    if (model.list != nullptr) {
+      if (model.list->controls.contains(control)) {
+        traced.reason = listed;
+        traced.offset = written_at(*model.list, control);
+      } else {
+        traced.required = false;
+        traced.reason = unlisted;
+      }
+    }
+    if (traced.required && model.prohibited != nullptr && model.prohibited->controls.contains(control)) {
+      traced.required = false;
+      traced.reason = ControlReason::prohibited;
+      traced.offset = written_at(*model.prohibited, control);
+    }
+    trace.controls.push_back(std::move(traced));
   }
-  return candidates;
 }
 
 }  // namespace
@@ -85,6 +89,17 @@ ControlDecision fail_closed_decision(const RegulatoryQuery& query, std::string m
   };
 }
 
+void trace_fall_back(DecisionTrace& trace, const RegulatoryQuery& query, TracedFallBack fall_back) {
+  trace.effective = Strictness::aggressive();
+  trace.strictness_from = StrictnessFrom::fall_back;
+  trace.fall_back = std::move(fall_back);
+  trace.controls.clear();
+  const ControlSet universe = query.universe.sorted();
+  for (const std::string_view control : universe.keys()) {
+    trace.controls.push_back({std::string(control), true, ControlReason::fall_back, std::nullopt});
+  }
+}
+
 ControlDecision decide_from_pack_text(std::string_view pack_text, std::string_view source,
                                       const std::optional<Strictness>& strictness_override,
                                       const RegulatoryQuery& query) {
@@ -93,29 +108,35 @@ ControlDecision decide_from_pack_text(std::string_view pack_text, std::string_vi
 }
 
 ControlDecision decide_from_pack(const PolicyPackToml* pack, std::string_view source,
-                                 const std::optional<Strictness>& strictness_override, const RegulatoryQuery& query) {
-  if (pack == nullptr) return fail_closed_decision(query, fall_back_marker(FallBackKind::malformed, source));
-
-  Strictness dial = effective_strictness(strictness_override, pack->meta);
-
-  if (query.as_of && outside_envelope(pack->meta, *query.as_of)) {
-    return fail_closed_decision(query,
-                                fall_back_marker(FallBackKind::outside_effective_envelope, source));
+                                 const std::optional<Strictness>& strictness_override, const RegulatoryQuery& query,
+                                 DecisionTrace* trace) {
+  if (pack == nullptr) {
+    if (trace != nullptr) trace_fall_back(*trace, query, {FallBackKind::malformed, "", std::nullopt});
+    return fail_closed_decision(query, fall_back_marker(FallBackKind::malformed, source));
   }
-  if (dial.level() == Strictness::Level::minimal &&
-      (!pack->legally_required || pack->legally_required->controls.empty())) {
-    return fail_closed_decision(query,
-                                fall_back_marker(FallBackKind::minimal_missing_floor, source));
+  const AnswerModel model = answer_model(*pack, strictness_override, query.subject,
+                                         as_of_place(pack->meta, query.as_of));
+  if (model.fall_back) {
+    if (trace != nullptr) {
+      trace_fall_back(*trace, query, {*model.fall_back, fall_back_detail(model, *pack, query), std::nullopt});
+    }
+    return fail_closed_decision(query, fall_back_marker(*model.fall_back, source));
   }
-
-  ControlSet required = required_set(*pack, dial, query);
+  ControlSet required = model.apply(query.universe);
+  if (trace != nullptr) {
+    trace->effective = model.dial;
+    trace->strictness_from = model.dial_from;
+    trace->fall_back.reset();
+    trace->controls.clear();
+    trace_controls(*trace, model, query.universe.sorted());
+  }
   std::optional<std::string> review_status;
   if (pack->meta.legal_review) review_status = pack->meta.legal_review->status;
   return ControlDecision{
       .verdict = Verdict::permit,
       .required = std::move(required),
       .provenance = {.profile = query.profile,
-                     .strictness = std::move(dial),
+                     .strictness = model.dial,
                      .source = std::string(source),
                      .legal_review_status = std::move(review_status),
                      .last_reviewed_against_guidance = pack->meta.last_reviewed_against_guidance,

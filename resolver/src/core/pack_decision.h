@@ -7,7 +7,9 @@
 #include <string>
 #include <string_view>
 
+#include "core/answer_model.h"
 #include "core/control_decision.h"
+#include "core/decision_trace.h"
 #include "pack/policy_pack.h"
 #include "core/regulatory_query.h"
 #include "core/strictness.h"
@@ -24,16 +26,20 @@ ControlDecision decide_from_pack_text(std::string_view pack_text, std::string_vi
                                       const RegulatoryQuery& query);
 
 // The same over a pack already read: `pack` null means the text was not a
-// pack (the malformed fall-back).
+// pack (the malformed fall-back). The decision is made from the pack's
+// answer model; with `trace` it also records how (see decision_trace.h),
+// with the offsets of the entries when the pack was read with locations.
 ControlDecision decide_from_pack(const PolicyPackToml* pack, std::string_view source,
-                                 const std::optional<Strictness>& strictness_override, const RegulatoryQuery& query);
+                                 const std::optional<Strictness>& strictness_override, const RegulatoryQuery& query,
+                                 DecisionTrace* trace = nullptr);
+
+// Records in `trace` a fall-back of `fall_back.kind`: the dial is
+// aggressive and every control of the universe is required.
+void trace_fall_back(DecisionTrace& trace, const RegulatoryQuery& query, TracedFallBack fall_back);
 
 // The one shape of every fall-back: the whole universe, `aggressive`,
 // `fell_back` true, no review fields, `source` set to the given marker.
 ControlDecision fail_closed_decision(const RegulatoryQuery& query, std::string marker);
-
-// Why a decision fell back.
-enum class FallBackKind { missing, malformed, outside_effective_envelope, minimal_missing_floor };
 
 // "missing", "malformed", "outside-effective-envelope" or "minimal-missing-floor".
 std::string_view fall_back_kind_name(FallBackKind kind);

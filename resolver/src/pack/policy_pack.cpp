@@ -61,7 +61,7 @@ class PackReader {
   // A control list at `path`, a table of the shape `row` whose list is
   // `list_row`; with `keys` null it is only checked.
   bool read_control_list(const Node& record, const PackKey& row, const PackKey& list_row, const std::string& path,
-                         std::vector<std::string_view>* keys) const {
+                         std::vector<std::string_view>* keys, std::vector<std::size_t>* offsets = nullptr) const {
     if (!typed(record, row, path)) return false;
     const Node* controls = member(record, list_row);
     if (controls == nullptr) return true;
@@ -77,8 +77,25 @@ class PackReader {
                           "a string");
       }
       if (keys) keys->push_back(element.text);
+      if (offsets && fault_ != nullptr) offsets->push_back(element.offset);
     }
     return true;
+  }
+
+  // The list of `keys`, with where each control is first written when the
+  // pack is read with locations.
+  ControlList control_list(std::vector<std::string_view> keys, const std::vector<std::size_t>& offsets) const {
+    if (fault_ == nullptr) return ControlList{ControlSet::from_views(std::move(keys)), {}};
+    std::vector<std::pair<std::string_view, std::size_t>> written(keys.size());
+    for (std::size_t i = 0; i < keys.size(); ++i) written[i] = {keys[i], offsets[i]};
+    std::stable_sort(written.begin(), written.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    ControlList list{ControlSet::from_views(std::move(keys)), {}};
+    list.written_at.reserve(list.controls.size());
+    for (std::size_t i = 0; i < written.size(); ++i) {
+      if (i == 0 || written[i].first != written[i - 1].first) list.written_at.push_back(written[i].second);
+    }
+    return list;
   }
 
   bool read_optional_list(const Node& pack, std::string_view path, std::optional<ControlList>& out) const {
@@ -86,9 +103,10 @@ class PackReader {
     const Node* record = member(pack, row);
     if (record == nullptr) return true;
     std::vector<std::string_view> keys;
+    std::vector<std::size_t> offsets;
     const PackKey& list_row = pack_vocabulary::key(std::string(path) + ".controls");
-    if (!read_control_list(*record, row, list_row, std::string(path), &keys)) return false;
-    out = ControlList{ControlSet::from_views(std::move(keys))};
+    if (!read_control_list(*record, row, list_row, std::string(path), &keys, &offsets)) return false;
+    out = control_list(std::move(keys), offsets);
     return true;
   }
 
@@ -104,10 +122,14 @@ class PackReader {
     for (const toml::Member& entry : subjects->members) {
       const bool wanted = !only || *only == entry.key;
       std::vector<std::string_view> keys;
+      std::vector<std::size_t> offsets;
       // The path is only spelt out when a fault may have to name it.
       const std::string path = fault_ != nullptr ? join("subject", entry.key) : std::string();
-      if (!read_control_list(document_.node(entry.node), entry_row, list_row, path, wanted ? &keys : nullptr)) return false;
-      if (wanted) out.emplace(std::string(entry.key), ControlList{ControlSet::from_views(std::move(keys))});
+      if (!read_control_list(document_.node(entry.node), entry_row, list_row, path, wanted ? &keys : nullptr,
+                             wanted ? &offsets : nullptr)) {
+        return false;
+      }
+      if (wanted) out.emplace(std::string(entry.key), control_list(std::move(keys), offsets));
     }
     return true;
   }

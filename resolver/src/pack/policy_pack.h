@@ -20,6 +20,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "pack/control_set.h"
 #include "toml/toml_document.h"
@@ -48,6 +49,9 @@ struct PackMeta {
 // key reads as the empty set.
 struct ControlList {
   ControlSet controls;
+  // Read from a document (with locations): the byte offset where each
+  // control, in the order of `controls`, is first written. Else empty.
+  std::vector<std::size_t> written_at;
 
   bool operator==(const ControlList&) const = default;
 };
@@ -79,7 +83,8 @@ struct PackFault {
   std::size_t offset = 0;
 };
 
-// The pack in `document`, every subject built; on failure says why.
+// The pack in `document`, every subject built, with where each listed
+// control is written; on failure says why.
 std::optional<PolicyPackToml> read_policy_pack(const toml::TomlDocument& document, PackFault& fault);
 
 // A key as a part of a dotted path in a fault: bare when TOML allows it
