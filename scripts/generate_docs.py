@@ -1,6 +1,7 @@
 """Generates the files that restate the resolver's own tables: the JSON Schema
 of the pack format and the README's pack key table, both from the pack
-vocabulary the resolver reads through.
+vocabulary the resolver reads through, and the README's lint rule table from
+the lint rule registry.
 
     python scripts/generate_docs.py          # rewrites the files
     python scripts/generate_docs.py --check  # exits 1 when a file differs
@@ -28,6 +29,7 @@ SCHEMA_DESCRIPTION = (
     "vocabulary key of the wrong type makes the whole pack malformed."
 )
 KEY_TABLE_HEADER = "| key | TOML type | default when absent | meaning |"
+RULE_TABLE_HEADER = "| rule | severity | finds |"
 
 
 def _schema_node(row: Dict[str, Any], rows: List[Dict[str, Any]]) -> Dict[str, Any]:
@@ -81,6 +83,15 @@ def key_table_lines(rows: List[Dict[str, Any]]) -> List[str]:
     return lines
 
 
+def rule_table_lines(rules: List[Dict[str, Any]]) -> List[str]:
+    """The README's rule table; each row carries its rule's anchor, which
+    SARIF logs link to."""
+    lines = [RULE_TABLE_HEADER, "|---|---|---|"]
+    for rule in rules:
+        lines.append(f'| <a id="{rule["anchor"]}"></a>`{rule["id"]}` | {rule["severity"]} | {rule["finds"]} |')
+    return lines
+
+
 def replace_table(text: str, header: str, lines: List[str]) -> str:
     """`text` with the Markdown table that starts at `header` replaced."""
     all_lines = text.split("\n")
@@ -96,6 +107,7 @@ def generated(repo: Path) -> List[Tuple[Path, str]]:
     vocabulary = json.loads(_native.pack_vocabulary())
     readme = (repo / README).read_text(encoding="utf-8")
     readme = replace_table(readme, KEY_TABLE_HEADER, key_table_lines(vocabulary))
+    readme = replace_table(readme, RULE_TABLE_HEADER, rule_table_lines(json.loads(_native.lint_rules())))
     return [(SCHEMA, schema_text(vocabulary)), (README, readme)]
 
 

@@ -1,5 +1,6 @@
 """The files generated from the resolver's own tables are as committed:
-after a change to the pack vocabulary, `scripts/generate_docs` rewrites them."""
+after a change to the pack vocabulary or the lint rules,
+`scripts/generate_docs` rewrites them."""
 
 import importlib.util
 
@@ -31,3 +32,10 @@ def test_a_changed_row_shows_in_both_files():
     schema = generate_docs.schema_text(rows)
     assert '"required": [\n    "meta"\n  ]' in schema
     assert '"dial": {\n          "type": "string",\n          "description": "The dial.",\n          "examples": [\n            "minimal"\n          ]' in schema
+
+
+def test_every_rule_row_carries_the_anchor_its_help_links_to():
+    rules = [{"id": "wrong-type", "severity": "error", "finds": "a key of the wrong type", "anchor": "lint-wrong-type"}]
+    assert generate_docs.rule_table_lines(rules)[2:] == [
+        '| <a id="lint-wrong-type"></a>`wrong-type` | error | a key of the wrong type |'
+    ]

@@ -111,6 +111,16 @@ BoundForm bound_form(std::string_view text) {
 
 std::string quoted(std::string_view text) { return "`" + std::string(text) + "`"; }
 
+// A finding of `rule`, with the rule's severity from the registry.
+LintFinding finding(std::size_t offset, std::size_t end, std::string_view rule, std::string message,
+                    std::optional<std::string> suggestion) {
+  LintSeverity severity = LintSeverity::warning;
+  for (const LintRule& entry : lint_rules()) {
+    if (entry.id == rule) severity = entry.severity;
+  }
+  return {offset, end, severity, rule, std::move(message), std::move(suggestion)};
+}
+
 class Linter {
  public:
   Linter(const TomlDocument& document, std::vector<LintFinding>& out) : document_(document), out_(out) {}
@@ -120,7 +130,7 @@ class Linter {
     unknown_keys(root, "the top level", "");
     const Member* meta = document_.find(root, "meta");
     if (meta == nullptr) {
-      add(0, 0, LintSeverity::error, "missing-meta",
+      add(0, 0, lint_rule::missing_meta,
           "the pack has no `meta` table: the resolver reads it as malformed, so every query for it gets the whole "
           "universe");
     } else if (typed(document_.node(meta->node), pack_vocabulary::key("meta"), "meta")) {
@@ -146,14 +156,14 @@ class Linter {
     std::map<std::string_view, const Node*> controls;
   };
 
-  void add(std::size_t offset, std::size_t end, LintSeverity severity, std::string_view rule, std::string message,
+  void add(std::size_t offset, std::size_t end, std::string_view rule, std::string message,
            std::optional<std::string> suggestion = std::nullopt) {
-    out_.push_back({offset, std::max(offset, end), severity, rule, std::move(message), std::move(suggestion)});
+    out_.push_back(finding(offset, std::max(offset, end), rule, std::move(message), std::move(suggestion)));
   }
 
-  void at_node(const Node& node, LintSeverity severity, std::string_view rule, std::string message,
+  void at_node(const Node& node, std::string_view rule, std::string message,
                std::optional<std::string> suggestion = std::nullopt) {
-    add(node.offset, node.end, severity, rule, std::move(message), std::move(suggestion));
+    add(node.offset, node.end, rule, std::move(message), std::move(suggestion));
   }
 
   // Whether `value` is of the kind `row` asks for; a wrong-type error at
@@ -163,7 +173,7 @@ class Linter {
   }
   bool typed(const Node& value, Kind kind, std::string_view expected, const std::string& path) {
     if (value.kind == kind) return true;
-    at_node(value, LintSeverity::error, "wrong-type",
+    at_node(value, lint_rule::wrong_type,
             pack_vocabulary::wrong_type_description(path, expected, value.kind) + ": the pack is malformed");
     return false;
   }
@@ -178,7 +188,7 @@ class Linter {
       if (std::find(words.begin(), words.end(), member.key) != words.end()) continue;
       if (subject && document_.node(member.node).kind == Kind::table) {
         const std::string nested = std::string(*subject) + "." + std::string(member.key);
-        add(member.key_offset, member.key_end, LintSeverity::warning, "nested-subject-table",
+        add(member.key_offset, member.key_end, lint_rule::nested_subject_table,
             quoted(path_prefix + key_path_part(member.key)) + " is a table inside subject " + quoted(*subject) +
                 ", not a subject of its own: the resolver ignores it",
             "[subject." + key_path_part(nested) + "]");
@@ -186,7 +196,7 @@ class Linter {
       }
       std::optional<std::string> suggestion;
       if (const auto word = closest(member.key, words, 2)) suggestion = "did you mean " + quoted(*word) + "?";
-      add(member.key_offset, member.key_end, LintSeverity::warning, "unknown-key",
+      add(member.key_offset, member.key_end, lint_rule::unknown_key,
           "unknown key " + quoted(path_prefix + key_path_part(member.key)) + " in " + std::string(where) +
               ": the resolver ignores it",
           std::move(suggestion));
@@ -221,14 +231,14 @@ class Linter {
       std::replace(normal.begin(), normal.end(), '-', '_');
       std::replace(normal.begin(), normal.end(), ' ', '_');
       if (const auto dial = closest(normal, kDials, 3)) suggestion = "did you mean " + quoted(*dial) + "?";
-      at_node(*strictness_, LintSeverity::warning, "unrecognised-strictness",
+      at_node(*strictness_, lint_rule::unrecognised_strictness,
               "strictness " + quoted(strictness_->text) +
                   " is none of `aggressive`, `as_configured`, `minimal`: it resolves like `aggressive`",
               std::move(suggestion));
     }
     for (const Node* bound : {from, until}) {
       if (bound != nullptr && bound_form(bound->text) == BoundForm::other) {
-        at_node(*bound, LintSeverity::warning, "bound-format",
+        at_node(*bound, lint_rule::bound_format,
                 "bound " + quoted(bound->text) +
                     " is neither an ISO 8601 date (YYYY-MM-DD) nor an RFC 3339 date-time: bounds are compared as "
                     "text, so it may not mean the date intended");
@@ -237,12 +247,12 @@ class Linter {
     if (from != nullptr && until != nullptr) {
       const BoundForm from_form = bound_form(from->text), until_form = bound_form(until->text);
       if (from_form != BoundForm::other && until_form != BoundForm::other && from_form != until_form) {
-        at_node(*until, LintSeverity::warning, "bound-format",
+        at_node(*until, lint_rule::bound_format,
                 "the bounds are written in different forms (a date and a date-time): compared as text, "
                 "`2025-01-01T09:00:00Z` sorts after `2025-01-01`");
       }
       if (from->text > until->text) {
-        at_node(*from, LintSeverity::error, "empty-window",
+        at_node(*from, lint_rule::empty_window,
                 "effective_from " + quoted(from->text) + " sorts after effective_until " + quoted(until->text) +
                     ": every query with an `as_of` falls back to the whole universe");
       }
@@ -261,7 +271,7 @@ class Linter {
     const Member* controls = document_.find(record, "controls");
     if (controls == nullptr) {
       if (warn_missing) {
-        at_node(record, LintSeverity::warning, "missing-controls",
+        at_node(record, lint_rule::missing_controls,
                 quoted(path) + " has no `controls` key: it reads as an empty list, so it requires nothing");
       }
       return facts;
@@ -276,7 +286,7 @@ class Linter {
         continue;
       }
       if (!facts.controls.emplace(element.text, &element).second) {
-        at_node(element, LintSeverity::warning, "duplicate-control",
+        at_node(element, lint_rule::duplicate_control,
                 "control " + quoted(element.text) + " is listed twice in " + quoted(path + ".controls"));
       }
     }
@@ -297,7 +307,7 @@ class Linter {
   void lint_dial(const ListFacts& floor) {
     if (strictness_ == nullptr || strictness_->text != "minimal") return;
     if (!floor.present || floor.controls.empty()) {
-      at_node(*strictness_, LintSeverity::warning, "minimal-without-floor",
+      at_node(*strictness_, lint_rule::minimal_without_floor,
               std::string(floor.present ? "`legally_required` lists no controls"
                                         : "the pack has no `legally_required` table") +
                   ": under `minimal` every query without an override falls back to the whole universe");
@@ -314,7 +324,7 @@ class Linter {
       if (where.empty()) continue;
       std::string names = where[0];
       for (std::size_t i = 1; i < where.size(); ++i) names += (i + 1 == where.size() ? " and " : ", ") + where[i];
-      at_node(*element, LintSeverity::warning, "prohibited-overlap",
+      at_node(*element, lint_rule::prohibited_overlap,
               "prohibited control " + quoted(control) + " is also listed in " + names +
                   ": it is removed from those answers");
     }
@@ -333,43 +343,15 @@ std::vector<LintFinding> lint_pack(std::string_view pack_text) {
   toml::TomlFault fault;
   const std::optional<TomlDocument> document = TomlDocument::read(pack_text, fault);
   if (!document) {
-    findings.push_back({fault.offset, fault.offset, LintSeverity::error, "toml-syntax",
-                        fault.description + ": the pack is not TOML 1.0, so the resolver reads it as malformed",
-                        std::nullopt});
+    findings.push_back(finding(fault.offset, fault.offset, lint_rule::toml_syntax,
+                               fault.description + ": the pack is not TOML 1.0, so the resolver reads it as malformed",
+                               std::nullopt));
     return findings;
   }
   Linter(*document, findings).lint();
   std::stable_sort(findings.begin(), findings.end(),
                    [](const LintFinding& a, const LintFinding& b) { return a.offset < b.offset; });
   return findings;
-}
-
-const std::vector<LintRule>& lint_rules() {
-  static const std::vector<LintRule> rules = {
-      {"toml-syntax", LintSeverity::error, "Text that is not valid TOML 1.0: the pack is malformed."},
-      {"missing-meta", LintSeverity::error, "No `meta` table: the pack is malformed."},
-      {"wrong-type", LintSeverity::error, "A vocabulary key with the wrong TOML type: the pack is malformed."},
-      {"empty-window", LintSeverity::error,
-       "`effective_from` sorts after `effective_until`: every dated query falls back."},
-      {"unknown-key", LintSeverity::warning, "A key outside the pack vocabulary: the resolver ignores it."},
-      {"nested-subject-table", LintSeverity::warning,
-       "A table inside a subject entry (`[subject.pii.health]`): ignored, not a subject of its own."},
-      {"unrecognised-strictness", LintSeverity::warning,
-       "`meta.strictness` that is none of the three dials: it resolves like `aggressive`."},
-      {"minimal-without-floor", LintSeverity::warning,
-       "`minimal` with no or an empty `legally_required`: every query without an override falls back."},
-      {"bound-format", LintSeverity::warning,
-       "A bound that is not an ISO 8601 date or RFC 3339 date-time, or two bounds in different forms."},
-      {"prohibited-overlap", LintSeverity::warning,
-       "A prohibited control that the legal floor or a subject list also names: removed from those answers."},
-      {"duplicate-control", LintSeverity::warning, "A control repeated within one `controls` list."},
-      {"missing-controls", LintSeverity::warning,
-       "A subject entry or `legally_required` with no `controls` key: it requires nothing."},
-      {"pack-name", LintSeverity::warning,
-       "A `.toml` file whose path is not `<profile>/<domain>.zorv.toml` or `<profile>/<domain>.toml`: never looked up."},
-      {"shadowed-pack", LintSeverity::warning, "Both `X.zorv.toml` and `X.toml`: the second is never read."},
-  };
-  return rules;
 }
 
 }  // namespace zorv

@@ -13,28 +13,20 @@
 #include <string_view>
 #include <vector>
 
-namespace zorv {
+#include "analysis/lint_rules.h"
 
-enum class LintSeverity { error, warning };
+namespace zorv {
 
 struct LintFinding {
   std::size_t offset = 0;  // where the range starts
   std::size_t end = 0;     // just past it
   LintSeverity severity = LintSeverity::warning;
-  std::string_view rule;   // e.g. "unknown-key"
+  std::string_view rule;   // one of lint_rule (lint_rules.h)
   std::string message;
   std::optional<std::string> suggestion;
 };
 
 // The findings in text order of their ranges.
 std::vector<LintFinding> lint_pack(std::string_view pack_text);
-
-// Every rule, with a one-line description of what it finds, in table order.
-struct LintRule {
-  std::string_view id;
-  LintSeverity severity;
-  std::string_view description;
-};
-const std::vector<LintRule>& lint_rules();
 
 }  // namespace zorv

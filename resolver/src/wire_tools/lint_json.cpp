@@ -62,6 +62,12 @@ std::string lint_rules_json() {
     json::append_string(out, severity_name(rule.severity));
     out += R"(,"description":)";
     json::append_string(out, rule.description);
+    out += R"(,"finds":)";
+    json::append_string(out, rule.finds);
+    out += R"(,"doc":)";
+    json::append_string(out, rule.doc);
+    out += R"(,"anchor":)";
+    json::append_string(out, rule.anchor);
     out += '}';
   }
   out += ']';

@@ -12,7 +12,9 @@ namespace zorv::wire {
 // "message" and "suggestion" (text or null).
 std::string lint_json(std::string_view pack_text);
 
-// A JSON array of the rules: "id", "severity" and "description" each.
+// A JSON array of the registered rules, folder rules included, each with
+// "id", "severity", "description" (one line), "finds" (the README table's
+// cell), "doc" (a paragraph) and "anchor" (of its README row, without "#").
 std::string lint_rules_json();
 
 }  // namespace zorv::wire
