@@ -22,7 +22,7 @@ TESTDATA = ROOT / "testdata"
 # (line, column, end_line, end_column, severity, rule, message, suggestion).
 RULE_ROWS = [
     ('[meta]\nstrictness = "a\n',
-     (2, 16, 2, 17, "error", "toml-syntax", "control character not allowed here: the pack is not TOML 1.0, so the "
+     (2, 16, 2, 16, "error", "toml-syntax", "control character not allowed here: the pack is not TOML 1.0, so the "
       "resolver reads it as malformed", None)),
     ('[subject.card]\ncontrols = ["mfa"]\n',
      (1, 1, 1, 2, "error", "missing-meta", "the pack has no `meta` table: the resolver reads it as malformed, so "
@@ -47,7 +47,7 @@ RULE_ROWS = [
       "every query without an override falls back to the whole universe", None)),
     ('[meta]\neffective_from = "2025-01-01"\neffective_until = "2025-12-31T23:59:59Z"\n',
      (3, 19, 3, 41, "warning", "bound-format", "the bounds are written in different forms (a date and a date-time): "
-      "compared as text, `2025-01-01T09:00:00Z` sorts after `2025-01-01`", None)),
+      "compared as text, `2025-12-31T23:59:59Z` sorts after `2025-12-31`", None)),
     ('[meta]\n[legally_required]\ncontrols = ["mfa"]\n[prohibited]\ncontrols = ["mfa"]\n',
      (5, 13, 5, 18, "warning", "prohibited-overlap", "prohibited control `mfa` is also listed in `legally_required`: "
       "it is removed from those answers", None)),

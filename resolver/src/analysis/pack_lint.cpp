@@ -247,9 +247,12 @@ class Linter {
     if (from != nullptr && until != nullptr) {
       const BoundForm from_form = bound_form(from->text), until_form = bound_form(until->text);
       if (from_form != BoundForm::other && until_form != BoundForm::other && from_form != until_form) {
+        // What goes wrong, shown with the pack's own bounds: a date-time
+        // sorts after the date it falls on.
+        const std::string_view date_time = from_form == BoundForm::date_time ? from->text : until->text;
         at_node(*until, lint_rule::bound_format,
-                "the bounds are written in different forms (a date and a date-time): compared as text, "
-                "`2025-01-01T09:00:00Z` sorts after `2025-01-01`");
+                "the bounds are written in different forms (a date and a date-time): compared as text, " +
+                    quoted(date_time) + " sorts after " + quoted(date_time.substr(0, 10)));
       }
       if (from->text > until->text) {
         at_node(*from, lint_rule::empty_window,
@@ -314,17 +317,23 @@ class Linter {
     }
   }
 
+  // Each list is walked once and its controls looked up among the
+  // prohibited ones, so the cost grows with the lists' total length, not
+  // with prohibited controls times subjects.
   void lint_overlaps(const ListFacts& prohibited, const ListFacts& floor) {
-    for (const auto& [control, element] : prohibited.controls) {
-      std::vector<std::string> where;
-      if (floor.controls.count(control)) where.push_back("`legally_required`");
-      for (const auto& [path, facts] : subject_lists_) {
-        if (facts.controls.count(control)) where.push_back(quoted(path));
+    if (prohibited.controls.empty()) return;
+    std::map<std::string_view, std::vector<std::string>> listed_in;  // by prohibited control
+    const auto note = [&](const ListFacts& list, const std::string& name) {
+      for (const auto& entry : list.controls) {
+        if (prohibited.controls.count(entry.first)) listed_in[entry.first].push_back(name);
       }
-      if (where.empty()) continue;
+    };
+    note(floor, "`legally_required`");
+    for (const auto& [path, facts] : subject_lists_) note(facts, quoted(path));
+    for (const auto& [control, where] : listed_in) {
       std::string names = where[0];
       for (std::size_t i = 1; i < where.size(); ++i) names += (i + 1 == where.size() ? " and " : ", ") + where[i];
-      at_node(*element, lint_rule::prohibited_overlap,
+      at_node(*prohibited.controls.at(control), lint_rule::prohibited_overlap,
               "prohibited control " + quoted(control) + " is also listed in " + names +
                   ": it is removed from those answers");
     }

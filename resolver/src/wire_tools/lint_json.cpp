@@ -19,6 +19,14 @@ void append_member(std::string& out, std::string_view key, std::size_t value) {
   json::append_uint(out, value);
 }
 
+// Whether `offset` is at the end of its line (before LF or CRLF) or of the
+// text, where a point finding has no character to cover: its range stays
+// empty rather than reach past the line or the text.
+bool at_line_end(std::string_view text, std::size_t offset) {
+  if (offset >= text.size() || text[offset] == '\n') return true;
+  return text[offset] == '\r' && offset + 1 < text.size() && text[offset + 1] == '\n';
+}
+
 }  // namespace
 
 std::string lint_json(std::string_view pack_text) {
@@ -28,7 +36,9 @@ std::string lint_json(std::string_view pack_text) {
     if (out.size() > 1) out += ',';
     const text::TextPosition start = positions.at(finding.offset);
     text::TextPosition end = positions.at(finding.end);
-    if (finding.end == finding.offset) end.column += 1;  // a point: one character wide
+    if (finding.end == finding.offset && !at_line_end(pack_text, finding.offset)) {
+      end.column += 1;  // a point on a character: that character
+    }
     out += R"({"line":)";
     json::append_uint(out, start.line);
     append_member(out, "column", start.column);

@@ -8,7 +8,8 @@ namespace zorv::wire {
 
 // A JSON array of findings in text order, each an object with "line",
 // "column", "end_line", "end_column" (from 1, columns in characters; the end
-// is just past the range), "severity" ("error" or "warning"), "rule",
+// is just past the range, which lies inside the text: a point finding covers
+// the character it is at, or nothing at a line's or the text's end), "severity" ("error" or "warning"), "rule",
 // "message" and "suggestion" (text or null).
 std::string lint_json(std::string_view pack_text);
 
