@@ -131,7 +131,7 @@ int main(int argc, char** argv) {
   }
   const double document = median_seconds(runs, [&] {
     for (const auto& text : packs_alone) {
-      zorv::toml::TomlFault fault;
+      zorv::text::Fault fault;
       checksum += zorv::toml::TomlDocument::read(text, fault).has_value();
     }
   });

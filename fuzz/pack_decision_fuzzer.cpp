@@ -35,7 +35,7 @@ bool subset(const ControlSet& inner, const ControlSet& outer) {
 }
 
 // What the texts a pack carries must be: TOML text is UTF-8 throughout.
-void require_utf8_pack(const PolicyPackToml& pack) {
+void require_utf8_pack(const PolicyPack& pack) {
   const auto check = [](const std::optional<std::string>& text) {
     require(!text || utf8(*text), "pack texts are UTF-8", text.value_or(""));
   };
@@ -98,7 +98,7 @@ void check_lint(std::string_view pack_text, bool malformed) {
     error |= finding.severity == LintSeverity::error;
   }
   bool empty_window = false;
-  if (const std::optional<PolicyPackToml> pack = read_policy_pack(pack_text)) {
+  if (const std::optional<PolicyPack> pack = read_policy_pack(pack_text)) {
     empty_window = pack->meta.effective_from && pack->meta.effective_until &&
                    *pack->meta.effective_from > *pack->meta.effective_until;
   }
@@ -128,7 +128,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   utf8(pack_text);
   const ControlDecision decision = decide_from_pack_text(pack_text, kSource, dial, query);
-  const std::optional<PolicyPackToml> pack = read_policy_pack(pack_text);
+  const std::optional<PolicyPack> pack = read_policy_pack(pack_text);
 
   require(decision.verdict == Verdict::permit, "a pack never blocks");
   require(decision.provenance.profile == query.profile, "provenance echoes the profile");
@@ -144,8 +144,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   require_utf8_pack(*pack);
   {
     // Reading for one subject is reading everything, less the other subjects.
-    std::optional<PolicyPackToml> for_subject = read_policy_pack_for_subject(pack_text, query.subject);
-    PolicyPackToml expected = *pack;
+    std::optional<PolicyPack> for_subject = read_policy_pack_for_subject(pack_text, query.subject);
+    PolicyPack expected = *pack;
     std::erase_if(expected.subject, [&](const auto& entry) { return entry.first != query.subject; });
     require(for_subject == expected, "reading for a subject keeps that subject only");
   }
@@ -157,7 +157,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const bool outside = query.as_of && ((pack->meta.effective_from && *query.as_of < *pack->meta.effective_from) ||
                                          (pack->meta.effective_until && *query.as_of > *pack->meta.effective_until));
     if (outside) {
-      check_fall_back(decision, query, FallBackKind::outside_effective_envelope);
+      check_fall_back(decision, query, FallBackKind::outside_window);
     } else {
       require(effective.level() == Strictness::Level::minimal &&
                   (!pack->legally_required || pack->legally_required->controls.empty()),

@@ -39,3 +39,14 @@ def test_every_rule_row_carries_the_anchor_its_help_links_to():
     assert generate_docs.rule_table_lines(rules)[2:] == [
         '| <a id="lint-wrong-type"></a>`wrong-type` | error | a key of the wrong type |'
     ]
+
+
+def test_the_version_is_written_once():
+    import re
+
+    import zorv
+
+    version = re.search(r'^version = "([^"]+)"$', (REPO / "pyproject.toml").read_text(encoding="utf-8"), re.M)[1]
+    readme = (REPO / "README.md").read_text(encoding="utf-8")
+    assert zorv.__version__ == version
+    assert set(re.findall(r"zorv-(\d+\.\d+\.\d+)", readme)) == {version}

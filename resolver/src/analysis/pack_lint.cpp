@@ -349,7 +349,7 @@ class Linter {
 
 std::vector<LintFinding> lint_pack(std::string_view pack_text) {
   std::vector<LintFinding> findings;
-  toml::TomlFault fault;
+  text::Fault fault;
   const std::optional<TomlDocument> document = TomlDocument::read(pack_text, fault);
   if (!document) {
     findings.push_back(finding(fault.offset, fault.offset, lint_rule::toml_syntax,

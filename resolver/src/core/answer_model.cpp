@@ -29,7 +29,7 @@ ControlSet AnswerModel::apply(const ControlUniverse& universe) const {
   return removes_any(prohibited) ? candidates.difference(prohibited->controls) : candidates;
 }
 
-AnswerModel answer_model(const PolicyPackToml& pack, const std::optional<Strictness>& strictness_override,
+AnswerModel answer_model(const PolicyPack& pack, const std::optional<Strictness>& strictness_override,
                          std::string_view subject, AsOfPlace place) {
   AnswerModel model;
   if (strictness_override) {
@@ -40,7 +40,7 @@ AnswerModel answer_model(const PolicyPackToml& pack, const std::optional<Strictn
     model.dial_from = StrictnessFrom::pack;
   }
   if (place == AsOfPlace::before_from || place == AsOfPlace::after_until) {
-    model.fall_back = FallBackKind::outside_effective_envelope;
+    model.fall_back = FallBackKind::outside_window;
   } else if (model.dial.level() == Strictness::Level::minimal &&
              (!pack.legally_required || pack.legally_required->controls.empty())) {
     model.fall_back = FallBackKind::minimal_missing_floor;

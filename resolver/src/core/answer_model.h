@@ -27,7 +27,7 @@
 namespace zorv {
 
 // Why a decision fell back.
-enum class FallBackKind { missing, malformed, outside_effective_envelope, minimal_missing_floor };
+enum class FallBackKind { missing, malformed, outside_window, minimal_missing_floor };
 
 // Where a query's as_of falls among a pack's inclusive bounds, compared as
 // bytes.
@@ -63,7 +63,7 @@ struct AnswerModel {
 
 // The model of `pack` for `subject` with the dial `strictness_override`
 // (when given) or the pack's own, and as_of at `place`.
-AnswerModel answer_model(const PolicyPackToml& pack, const std::optional<Strictness>& strictness_override,
+AnswerModel answer_model(const PolicyPack& pack, const std::optional<Strictness>& strictness_override,
                          std::string_view subject, AsOfPlace place);
 
 }  // namespace zorv

@@ -62,10 +62,10 @@ ControlDecision InMemoryRegulatoryPolicyAdapter::traced_controls(const Regulator
     return fail_closed_decision(query, fall_back_marker(FallBackKind::missing, trace.tried[0]));
   }
   trace.pack_text = std::string(*text);
-  toml::TomlFault toml_fault;
+  text::Fault toml_fault;
   const std::optional<toml::TomlDocument> document = toml::TomlDocument::read(trace.pack_text, toml_fault);
-  PackFault pack_fault;
-  std::optional<PolicyPackToml> pack;
+  text::Fault pack_fault;
+  std::optional<PolicyPack> pack;
   if (document) pack = read_policy_pack(*document, pack_fault);
   const ControlDecision decision =
       decide_from_pack(pack ? &*pack : nullptr, *trace.source, strictness_override_, query, &trace);

@@ -28,7 +28,7 @@ class PackCache {
  public:
   struct Entry {
     bool found = false;
-    std::optional<PolicyPackToml> pack;  // absent when found but not a pack
+    std::optional<PolicyPack> pack;  // absent when found but not a pack
   };
   // The entry for `key`, looked up in `packs` and read on first use.
   const Entry& entry(const PackLookup& packs, std::string_view key);

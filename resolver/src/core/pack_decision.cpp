@@ -9,9 +9,9 @@ namespace zorv {
 namespace {
 
 // Why the model fell back, in words, for a trace.
-std::string fall_back_detail(const AnswerModel& model, const PolicyPackToml& pack, const RegulatoryQuery& query) {
+std::string fall_back_detail(const AnswerModel& model, const PolicyPack& pack, const RegulatoryQuery& query) {
   const PackMeta& meta = pack.meta;
-  if (*model.fall_back == FallBackKind::outside_effective_envelope) {
+  if (*model.fall_back == FallBackKind::outside_window) {
     if (as_of_place(meta, query.as_of) == AsOfPlace::before_from) {
       return "as_of `" + *query.as_of + "` sorts before effective_from `" + *meta.effective_from + "`";
     }
@@ -62,7 +62,7 @@ std::string_view fall_back_kind_name(FallBackKind kind) {
   switch (kind) {
     case FallBackKind::missing: return "missing";
     case FallBackKind::malformed: return "malformed";
-    case FallBackKind::outside_effective_envelope: return "outside-effective-envelope";
+    case FallBackKind::outside_window: return "outside-effective-envelope";
     case FallBackKind::minimal_missing_floor: break;
   }
   return "minimal-missing-floor";
@@ -103,11 +103,11 @@ void trace_fall_back(DecisionTrace& trace, const RegulatoryQuery& query, TracedF
 ControlDecision decide_from_pack_text(std::string_view pack_text, std::string_view source,
                                       const std::optional<Strictness>& strictness_override,
                                       const RegulatoryQuery& query) {
-  const std::optional<PolicyPackToml> pack = read_policy_pack_for_subject(pack_text, query.subject);
+  const std::optional<PolicyPack> pack = read_policy_pack_for_subject(pack_text, query.subject);
   return decide_from_pack(pack ? &*pack : nullptr, source, strictness_override, query);
 }
 
-ControlDecision decide_from_pack(const PolicyPackToml* pack, std::string_view source,
+ControlDecision decide_from_pack(const PolicyPack* pack, std::string_view source,
                                  const std::optional<Strictness>& strictness_override, const RegulatoryQuery& query,
                                  DecisionTrace* trace) {
   if (pack == nullptr) {

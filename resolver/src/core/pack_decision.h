@@ -29,7 +29,7 @@ ControlDecision decide_from_pack_text(std::string_view pack_text, std::string_vi
 // pack (the malformed fall-back). The decision is made from the pack's
 // answer model; with `trace` it also records how (see decision_trace.h),
 // with the offsets of the entries when the pack was read with locations.
-ControlDecision decide_from_pack(const PolicyPackToml* pack, std::string_view source,
+ControlDecision decide_from_pack(const PolicyPack* pack, std::string_view source,
                                  const std::optional<Strictness>& strictness_override, const RegulatoryQuery& query,
                                  DecisionTrace* trace = nullptr);
 

@@ -4,7 +4,7 @@
 
 namespace zorv::json {
 
-std::string fault_message(std::string_view prefix, std::string_view text, const JsonFault& fault) {
+std::string fault_message(std::string_view prefix, std::string_view text, const text::Fault& fault) {
   const std::string_view consumed = text.substr(0, std::min(fault.offset, text.size()));
   const size_t line = 1 + static_cast<size_t>(std::count(consumed.begin(), consumed.end(), '\n'));
   const size_t last_line_feed = consumed.rfind('\n');

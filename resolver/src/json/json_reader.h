@@ -1,7 +1,7 @@
 // JsonReader: a strict RFC 8259 pull reader over one JSON text, for reading
 // records with named fields. It validates every value it passes, also values
 // it skips, and stops at the first fault in text order, which it keeps as a
-// JsonFault (description and byte offset). Nesting deeper than
+// text::Fault (description and byte offset). Nesting deeper than
 // kMaxNestingDepth arrays or objects is a fault, never a deep recursion.
 //
 // The reader borrows the text; views it hands out (raw strings, keys) point
@@ -77,7 +77,7 @@ class JsonReader {
   // Validates and skips one value of any type.
   bool skip_value();
 
-  const JsonFault& fault() const { return fault_; }
+  const text::Fault& fault() const { return fault_; }
 
  private:
   // A number as the reader classifies it after validating its syntax.
@@ -119,7 +119,7 @@ class JsonReader {
   bool text_is_utf8_ = false;
   std::size_t pos_ = 0;
   int depth_ = 0;
-  JsonFault fault_;
+  text::Fault fault_;
   std::string key_buffer_;  // decoded record keys that carried escapes
 };
 

@@ -24,7 +24,7 @@ int hex_value(char c) {
 
 // Reads four hex digits at text[pos]. On a bad or missing digit sets
 // `fault` and returns false.
-bool read_hex4(std::string_view text, size_t pos, unsigned& value, JsonFault& fault) {
+bool read_hex4(std::string_view text, size_t pos, unsigned& value, text::Fault& fault) {
   value = 0;
   for (size_t i = 0; i < 4; ++i) {
     if (pos + i >= text.size()) {
@@ -43,7 +43,7 @@ bool read_hex4(std::string_view text, size_t pos, unsigned& value, JsonFault& fa
 
 // Validates the escape whose backslash is at text[pos]; sets `next` to the
 // offset after it.
-bool scan_escape(std::string_view text, size_t pos, size_t& next, JsonFault& fault) {
+bool scan_escape(std::string_view text, size_t pos, size_t& next, text::Fault& fault) {
   if (pos + 1 >= text.size()) {
     fault = {"EOF while parsing a string", text.size()};
     return false;
@@ -127,7 +127,7 @@ unsigned hex4(const char* digits) {
 }  // namespace
 
 bool scan_string_precisely(std::string_view text, size_t open_quote, RawJsonString& raw, size_t& end,
-                           JsonFault& fault) {
+                           text::Fault& fault) {
   const size_t content_start = open_quote + 1;
   size_t pos = content_start;
   unsigned high_bits = 0;
@@ -333,7 +333,7 @@ bool scan_string_quickly(std::string_view text, size_t open_quote, RawJsonString
 }  // namespace
 #endif
 
-bool scan_string(std::string_view text, size_t open_quote, RawJsonString& raw, size_t& end, JsonFault& fault,
+bool scan_string(std::string_view text, size_t open_quote, RawJsonString& raw, size_t& end, text::Fault& fault,
                  bool text_is_utf8) {
 #if defined(__SSE2__)
   if (scan_string_quickly(text, open_quote, raw, end, text_is_utf8)) return true;

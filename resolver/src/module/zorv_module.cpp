@@ -341,7 +341,7 @@ int exec_module(PyObject* module) {
     if (create_process_wide_objects() < 0) return -1;
     if (add_function(module, &resolve_definition) < 0) return -1;
     if (add_function(module, &resolve_with_receipts_definition) < 0) return -1;
-    if (add_text(module, "__version__", "0.1.0") < 0) return -1;
+    if (add_text(module, "__version__", ZORV_VERSION) < 0) return -1;
     if (add_text(module, "KWDX_NS", zorv::wire::kVocabularyNamespace) < 0) return -1;
     if (add_text(module, "NOT_LEGAL_ADVICE", zorv::wire::kNotLegalAdviceText) < 0) return -1;
     return 0;

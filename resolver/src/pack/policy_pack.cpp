@@ -26,7 +26,7 @@ std::string join(std::string_view path, std::string_view key) {
 // looked at.
 class PackReader {
  public:
-  PackReader(const TomlDocument& document, PackFault* fault) : document_(document), fault_(fault) {}
+  PackReader(const TomlDocument& document, text::Fault* fault) : document_(document), fault_(fault) {}
 
   // The record `row` names under `table`, or nullptr when absent.
   const Node* member(const Node& table, const PackKey& row) const {
@@ -152,11 +152,11 @@ class PackReader {
     return true;
   }
 
-  std::optional<PolicyPackToml> read_pack(const std::optional<std::string_view>& only_subject) const {
+  std::optional<PolicyPack> read_pack(const std::optional<std::string_view>& only_subject) const {
     const Node& document = document_.root();
     const Node* meta = member(document, pack_vocabulary::key("meta"));
     if (meta == nullptr && fault_ != nullptr) *fault_ = {"the pack has no `meta` table", 0};
-    PolicyPackToml pack;
+    PolicyPack pack;
     if (meta == nullptr || !read_meta(*meta, pack.meta) ||
         !read_subjects(document, only_subject, pack.subject) ||
         !read_optional_list(document, "legally_required", pack.legally_required) ||
@@ -168,11 +168,11 @@ class PackReader {
 
  private:
   const TomlDocument& document_;
-  PackFault* fault_;
+  text::Fault* fault_;
 };
 
-std::optional<PolicyPackToml> read(std::string_view toml_text, const std::optional<std::string_view>& only_subject) {
-  toml::TomlFault fault;
+std::optional<PolicyPack> read(std::string_view toml_text, const std::optional<std::string_view>& only_subject) {
+  text::Fault fault;
   const std::optional<TomlDocument> document = TomlDocument::read(toml_text, fault);
   if (!document) return std::nullopt;
   return PackReader(*document, nullptr).read_pack(only_subject);
@@ -180,13 +180,13 @@ std::optional<PolicyPackToml> read(std::string_view toml_text, const std::option
 
 }  // namespace
 
-std::optional<PolicyPackToml> read_policy_pack(std::string_view toml_text) { return read(toml_text, std::nullopt); }
+std::optional<PolicyPack> read_policy_pack(std::string_view toml_text) { return read(toml_text, std::nullopt); }
 
-std::optional<PolicyPackToml> read_policy_pack_for_subject(std::string_view toml_text, std::string_view subject) {
+std::optional<PolicyPack> read_policy_pack_for_subject(std::string_view toml_text, std::string_view subject) {
   return read(toml_text, subject);
 }
 
-std::optional<PolicyPackToml> read_policy_pack(const toml::TomlDocument& document, PackFault& fault) {
+std::optional<PolicyPack> read_policy_pack(const toml::TomlDocument& document, text::Fault& fault) {
   return PackReader(document, &fault).read_pack(std::nullopt);
 }
 
@@ -204,7 +204,7 @@ std::string key_path_part(std::string_view key) {
 }
 
 bool is_toml_document(std::string_view toml_text) {
-  toml::TomlFault fault;
+  text::Fault fault;
   return TomlDocument::read(toml_text, fault).has_value();
 }
 

@@ -57,35 +57,32 @@ struct ControlList {
 };
 
 // The whole document.
-struct PolicyPackToml {
+struct PolicyPack {
   PackMeta meta;
   std::map<std::string, ControlList, std::less<>> subject;  // by exact subject name
   std::optional<ControlList> legally_required;
   std::optional<ControlList> prohibited;
 
-  bool operator==(const PolicyPackToml&) const = default;
+  bool operator==(const PolicyPack&) const = default;
 };
 
 // The pack in `toml_text`, or nullopt when the text is not TOML or not the
 // pack's shape.
-std::optional<PolicyPackToml> read_policy_pack(std::string_view toml_text);
+std::optional<PolicyPack> read_policy_pack(std::string_view toml_text);
 
 // The same, but of the subjects only `subject` (when the pack lists it) is
 // built into a set; every other entry is still checked for its shape. What a
 // decision for one query needs.
-std::optional<PolicyPackToml> read_policy_pack_for_subject(std::string_view toml_text, std::string_view subject);
+std::optional<PolicyPack> read_policy_pack_for_subject(std::string_view toml_text, std::string_view subject);
 
 // Why a TOML document is not a pack: which vocabulary key holds the wrong
 // type (or that `meta` is missing), and the byte offset of the value at
-// fault (0 for a missing `meta`).
-struct PackFault {
-  std::string description;  // e.g. "`meta.strictness` must be a string, found integer"
-  std::size_t offset = 0;
-};
+// fault (0 for a missing `meta`), e.g. "`meta.strictness` must be a string,
+// found integer".
 
 // The pack in `document`, every subject built, with where each listed
 // control is written; on failure says why.
-std::optional<PolicyPackToml> read_policy_pack(const toml::TomlDocument& document, PackFault& fault);
+std::optional<PolicyPack> read_policy_pack(const toml::TomlDocument& document, text::Fault& fault);
 
 // A key as a part of a dotted path in a fault: bare when TOML allows it
 // bare, else quoted.

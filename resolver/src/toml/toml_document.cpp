@@ -71,7 +71,7 @@ std::size_t skip_plain(std::string_view text, std::size_t pos, char stop) {
 // dotted keys a table that dotted keys or a header defined before.
 class TomlReader {
  public:
-  TomlReader(std::string_view text, TomlDocument& document, TomlFault& fault)
+  TomlReader(std::string_view text, TomlDocument& document, text::Fault& fault)
       : text_(text), doc_(document), fault_(fault) {}
 
   bool read();
@@ -161,7 +161,7 @@ class TomlReader {
   std::string_view text_;
   std::size_t pos_ = 0;
   TomlDocument& doc_;
-  TomlFault& fault_;
+  text::Fault& fault_;
   std::vector<std::uint8_t> flags_;  // per node
   std::vector<NodeId> pending_;      // tables dotted keys defined in this section
   NodeId section_ = 0;               // the table key/value lines go into
@@ -631,7 +631,7 @@ bool TomlReader::read() {
   }
 }
 
-std::optional<TomlDocument> TomlDocument::read(std::string_view text, TomlFault& fault) {
+std::optional<TomlDocument> TomlDocument::read(std::string_view text, text::Fault& fault) {
   TomlDocument document;
   // About one node for every 24 bytes of a typical pack.
   document.nodes_.reserve(text.size() / 24 + 4);

@@ -23,6 +23,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "text/fault.h"
+
 namespace zorv::toml {
 
 enum class Kind : std::uint8_t {
@@ -70,17 +72,11 @@ struct Node {
   std::vector<NodeId> elements;  // arrays
 };
 
-// The first fault in the text: what is wrong, and the byte offset where it
-// was found.
-struct TomlFault {
-  std::string description;
-  std::size_t offset = 0;
-};
-
 class TomlDocument {
  public:
-  // Reads `text`; on failure fills `fault` and returns nullopt.
-  static std::optional<TomlDocument> read(std::string_view text, TomlFault& fault);
+  // Reads `text`; on failure fills `fault` (the first fault in the text and
+  // where it was found) and returns nullopt.
+  static std::optional<TomlDocument> read(std::string_view text, text::Fault& fault);
 
   const Node& root() const { return nodes_[0]; }
   const Node& node(NodeId id) const { return nodes_[id]; }

@@ -37,7 +37,7 @@ void append_scalar(std::string& out, const Node& node) {
 }  // namespace
 
 Result<std::string> toml_to_json(std::string_view toml_text, bool positions) {
-  toml::TomlFault fault;
+  text::Fault fault;
   const std::optional<toml::TomlDocument> document = toml::TomlDocument::read(toml_text, fault);
   if (!document) {
     const text::TextPosition at = text::position_of(toml_text, fault.offset);

@@ -55,16 +55,16 @@ TEST(AnswerModel, IsTheUniverseWithOrWithoutOneSetByDialSubjectAndWindow) {
       {"an unrecognised dial acts as aggressive", kPack, "Minimal", "customer", AsOfPlace::within, "Minimal",
        StrictnessFrom::override_dial, std::nullopt, universe_minus, {"retain"}},
       {"before effective_from falls back", kPack, std::nullopt, "customer", AsOfPlace::before_from, "as_configured",
-       StrictnessFrom::pack, FallBackKind::outside_effective_envelope, universe_minus, {}},
+       StrictnessFrom::pack, FallBackKind::outside_window, universe_minus, {}},
       {"after effective_until falls back, whatever the dial", kPack, "minimal", "customer", AsOfPlace::after_until,
-       "minimal", StrictnessFrom::override_dial, FallBackKind::outside_effective_envelope, universe_minus, {}},
+       "minimal", StrictnessFrom::override_dial, FallBackKind::outside_window, universe_minus, {}},
       {"minimal over an empty floor falls back", kEmptyFloor, std::nullopt, "customer", AsOfPlace::within, "minimal",
        StrictnessFrom::pack, FallBackKind::minimal_missing_floor, universe_minus, {}},
       {"no dial anywhere is aggressive by default", "[meta]", std::nullopt, "customer", AsOfPlace::no_as_of,
        "aggressive", StrictnessFrom::default_dial, std::nullopt, universe_minus, {}},
   };
   for (const Row& row : rows) {
-    const std::optional<PolicyPackToml> pack = read_policy_pack(row.pack);
+    const std::optional<PolicyPack> pack = read_policy_pack(row.pack);
     ASSERT_TRUE(pack) << row.what;
     std::optional<Strictness> dial;
     if (row.dial) dial = Strictness::parse(*row.dial);

@@ -61,7 +61,7 @@ TEST(StringScanner, BlockScanAgreesWithThePreciseScan) {
     const size_t open_quote = text.size() - literal.size();
     json::RawJsonString fast_raw, precise_raw;
     size_t fast_end = 0, precise_end = 0;
-    json::JsonFault fast_fault, precise_fault;
+    text::Fault fast_fault, precise_fault;
     const bool fast = json::scan_string(text, open_quote, fast_raw, fast_end, fast_fault);
     const bool precise = json::scan_string_precisely(text, open_quote, precise_raw, precise_end, precise_fault);
     ASSERT_EQ(fast, precise) << shown(text);
@@ -69,7 +69,7 @@ TEST(StringScanner, BlockScanAgreesWithThePreciseScan) {
     if (text::is_valid_utf8(text)) {
       json::RawJsonString known_raw;
       size_t known_end = 0;
-      json::JsonFault known_fault;
+      text::Fault known_fault;
       ASSERT_EQ(json::scan_string(text, open_quote, known_raw, known_end, known_fault, true), precise) << shown(text);
       if (precise) ASSERT_EQ(known_end, precise_end);
     }

@@ -11,20 +11,20 @@ using namespace std::string_literals;
 
 ControlList list(std::vector<ControlKey> keys) { return ControlList{ControlSet::from_list(std::move(keys))}; }
 
-PolicyPackToml with_strictness(std::string text) {
-  PolicyPackToml pack;
+PolicyPack with_strictness(std::string text) {
+  PolicyPack pack;
   pack.meta.strictness = std::move(text);
   return pack;
 }
 
-PolicyPackToml with_guidance(std::string text) {
-  PolicyPackToml pack;
+PolicyPack with_guidance(std::string text) {
+  PolicyPack pack;
   pack.meta.last_reviewed_against_guidance = std::move(text);
   return pack;
 }
 
-PolicyPackToml full_pack() {
-  PolicyPackToml pack;
+PolicyPack full_pack() {
+  PolicyPack pack;
   pack.meta = {.strictness = "minimal",
                .legal_review = LegalReview{.status = "approved"},
                .last_reviewed_against_guidance = "line one\nline two",
@@ -80,13 +80,13 @@ std::string deep(const std::string& open, const std::string& inner, const std::s
 }
 
 TEST(ReadPolicyPack, ReadsThePackShapeAndNothingElse) {
-  const std::optional<PolicyPackToml> empty_pack = PolicyPackToml{};
-  const std::optional<PolicyPackToml> malformed;
+  const std::optional<PolicyPack> empty_pack = PolicyPack{};
+  const std::optional<PolicyPack> malformed;
   const struct {
     const char* what;
     bool toml;  // whether the text is TOML at all, whatever its shape
     std::string text;
-    std::optional<PolicyPackToml> expected;
+    std::optional<PolicyPack> expected;
   } rows[] = {
       {"empty meta", true, "[meta]", empty_pack},
       {"inline meta", true, "meta = {}", empty_pack},

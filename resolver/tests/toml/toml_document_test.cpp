@@ -129,7 +129,7 @@ TEST(TomlDocument, DecoderAgreesWithTheWholeTomlTestCorpus) {
 }
 
 std::string decoded(std::string_view text) {
-  TomlFault fault;
+  text::Fault fault;
   const auto document = TomlDocument::read(text, fault);
   if (!document) {
     const text::TextPosition at = text::position_of(text, fault.offset);

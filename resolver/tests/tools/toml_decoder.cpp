@@ -20,7 +20,7 @@ namespace {
 
 // "ok <json>" or "error line L column C: description".
 bool decode(const std::string& text, std::string& out) {
-  zorv::toml::TomlFault fault;
+  zorv::text::Fault fault;
   const auto document = zorv::toml::TomlDocument::read(text, fault);
   if (!document) {
     const auto position = zorv::text::position_of(text, fault.offset);
