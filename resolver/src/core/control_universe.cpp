@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstring>
+#include <functional>
 
 namespace zorv {
 
@@ -18,21 +18,11 @@ ControlSet ControlUniverse::sorted() const { return ControlSet::from_views(keys(
 
 namespace {
 
-// Up to eight bytes of `key` from `at`, zero padded.
-std::uint64_t word_at(std::string_view key, size_t at) {
-  std::uint64_t word = 0;
-  if (at < key.size()) std::memcpy(&word, key.data() + at, std::min<size_t>(8, key.size() - at));
-  return word;
-}
-
-// A hash from the key's length and its first and last eight bytes: cheap,
-// and enough to tell the few keys of a pack list apart.
-std::uint64_t key_hash(std::string_view key) {
-  const size_t tail = key.size() > 8 ? key.size() - 8 : 0;
-  std::uint64_t hash = (word_at(key, 0) * 0x9E3779B97F4A7C15ULL) ^ (word_at(key, tail) * 0xC2B2AE3D27D4EB4FULL);
-  hash ^= key.size() * 0x165667B19E3779F9ULL;
-  return hash ^ (hash >> 29);
-}
+// The whole key goes into the hash: keys that share their ends (long common
+// prefixes and suffixes are common in control names, and a hostile pack can
+// make them all alike) must not share a slot chain, or looking the universe
+// up in the list would cost the list's length for every key.
+std::uint64_t key_hash(std::string_view key) { return std::hash<std::string_view>()(key); }
 
 }  // namespace
 

@@ -1,10 +1,10 @@
 // Inputs whose cost could grow faster than their size: a list of many
 // controls on one line (explained, and linted with every control repeated),
-// and many prohibited controls against many subjects. Each is timed at 1x
-// and 4x its size; linear or n log n work stays well under 8x the time,
-// quadratic work takes about 16x. Ratios only, never absolute times; each
-// size takes the best of three runs, so a busy machine only makes it slower
-// alike.
+// many prohibited controls against many subjects, and a pack list whose keys
+// all share their first and last eight bytes. Each is timed at 1x and 4x its
+// size; linear or n log n work stays under 8x the time, quadratic work takes
+// about 16x. Ratios only, never absolute times; each size takes the best of
+// five runs.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -13,6 +13,7 @@
 #include <string>
 
 #include "wire_tools/explain_json.h"
+#include "wire/resolve_json.h"
 #include "wire_tools/lint_json.h"
 
 namespace zorv::wire {
@@ -20,7 +21,7 @@ namespace {
 
 double best_seconds(const std::function<void()>& run) {
   double best = 1e9;
-  for (int i = 0; i < 3; ++i) {
+  for (int i = 0; i < 5; ++i) {
     const auto start = std::chrono::steady_clock::now();
     run();
     best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
@@ -32,9 +33,15 @@ double best_seconds(const std::function<void()>& run) {
 void expect_linear(const char* what, const std::function<std::string(int)>& make,
                    const std::function<void(const std::string&)>& run, int n) {
   const std::string small = make(n), large = make(4 * n);
-  const double one = best_seconds([&] { run(small); });
-  const double four = best_seconds([&] { run(large); });
-  EXPECT_LT(four, 8 * one) << what << ": 1x took " << one << " s, 4x took " << four << " s";
+  // A machine busy with other work can make one measurement look twice as
+  // slow, so three are allowed; quadratic work (16x) fails all of them.
+  double one = 0, four = 0;
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    one = best_seconds([&] { run(small); });
+    four = best_seconds([&] { run(large); });
+    if (four < 8 * one) return;
+  }
+  ADD_FAILURE() << what << ": 1x took " << one << " s, 4x took " << four << " s";
 }
 
 // `["c0","c1",...]` with n controls, or each control twice.
@@ -75,15 +82,35 @@ TEST(Growth, LintingAListOfManyRepeatedControlsOnOneLine) {
       [](const std::string& pack) { lint_json(pack); }, 20000);
 }
 
+// One subject for every 32 prohibited controls: few enough tables that
+// reading them stays a small part of the work.
 TEST(Growth, LintingManyProhibitedControlsAgainstManySubjects) {
   expect_linear(
       "prohibited-overlap",
       [](int n) {
         std::string pack = "[meta]\n[prohibited]\ncontrols = " + one_line_list(n, false) + "\n";
-        for (int i = 0; i < n; ++i) pack += "[subject.s" + std::to_string(i) + "]\ncontrols = [\"x\"]\n";
+        for (int i = 0; i < n / 32; ++i) pack += "[subject.s" + std::to_string(i) + "]\ncontrols = [\"x\"]\n";
         return pack;
       },
       [](const std::string& pack) { lint_json(pack); }, 20000);
+}
+
+TEST(Growth, DecidingOverAListWhoseKeysShareTheirEnds) {
+  expect_linear(
+      "resolve",
+      [](int n) {
+        std::string list = "[";
+        for (int i = 0; i < n; ++i) list += (i > 0 ? ",\"" : "\"") + std::string("control-") + std::to_string(1000000 + i) + "-of-the-pack\"";
+        return list + "]";
+      },
+      [](const std::string& list) {
+        const std::string pack = "[meta]\nstrictness = \"as_configured\"\n[subject.s]\ncontrols = " + list + "\n";
+        const std::string packs = R"({"p/d.zorv.toml":)" + json_string(pack) + "}";
+        const std::string query =
+            R"({"domain":"d","profile":"p","jurisdiction":"EU","subject":"s","universe":)" + list + "}";
+        ASSERT_TRUE(resolve_json(packs, query, std::nullopt).ok());
+      },
+      40000);
 }
 
 }  // namespace
