@@ -18,6 +18,7 @@
 #include <string>
 #include <string_view>
 
+#include "boundary.h"
 #include "wire/resolve_json.h"
 #include "wire/resolve_with_receipts_json.h"
 
@@ -201,16 +202,6 @@ PyObject* raise_panic(const char* message) {
   return nullptr;
 }
 
-PyObject* text_or_value_error(const zorv::wire::Result<std::string>& result) {
-  if (result.ok()) {
-    const std::string& text = result.value();
-    return PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size()));
-  }
-  PyRef message(unicode_from_text(result.error().text));
-  if (message) PyErr_SetObject(PyExc_ValueError, message.get());
-  return nullptr;
-}
-
 // Binds, converts and forwards one call. `call` receives the converted
 // texts (the dial last, absent when None or not given).
 template <class WireCall>
@@ -233,7 +224,7 @@ PyObject* call_wire(const Signature& signature, PyObject* args, PyObject* kwargs
       }
       dial = dial_text;
     }
-    return text_or_value_error(call(texts, dial));
+    return zorv::boundary::text_or_value_error(call(texts, dial));
   } catch (const std::exception& fault) {
     return raise_panic(fault.what());
   } catch (...) {

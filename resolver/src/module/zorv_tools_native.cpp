@@ -13,6 +13,7 @@
 #include <string>
 #include <string_view>
 
+#include "boundary.h"
 #include "wire_tools/explain_json.h"
 #include "wire_tools/lint_json.h"
 #include "wire_tools/pack_vocabulary_json.h"
@@ -21,26 +22,12 @@
 
 namespace {
 
-PyObject* text_or_value_error(const zorv::wire::Result<std::string>& result) {
-  if (result.ok()) {
-    const std::string& text = result.value();
-    return PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size()));
-  }
-  const std::string& message = result.error().text;
-  PyObject* value = PyUnicode_DecodeUTF8(message.data(), static_cast<Py_ssize_t>(message.size()), "replace");
-  if (value != nullptr) {
-    PyErr_SetObject(PyExc_ValueError, value);
-    Py_DECREF(value);
-  }
-  return nullptr;
-}
-
 // Runs `call` and turns an escaped C++ exception into RuntimeError rather
 // than letting it cross into the interpreter.
 template <class Call>
 PyObject* guarded(Call call) {
   try {
-    return text_or_value_error(call());
+    return zorv::boundary::text_or_value_error(call());
   } catch (const std::exception& fault) {
     PyErr_SetString(PyExc_RuntimeError, fault.what());
   } catch (...) {
