@@ -230,7 +230,7 @@ class Linter {
       std::string normal(strictness_->text);
       std::replace(normal.begin(), normal.end(), '-', '_');
       std::replace(normal.begin(), normal.end(), ' ', '_');
-      if (const auto dial = closest(normal, kDials, 3)) suggestion = "did you mean " + quoted(*dial) + "?";
+      if (const auto name = closest(normal, kDials, 3)) suggestion = "did you mean " + quoted(*name) + "?";
       at_node(*strictness_, lint_rule::unrecognised_strictness,
               "strictness " + quoted(strictness_->text) +
                   " is none of `aggressive`, `as_configured`, `minimal`: it resolves like `aggressive`",

@@ -33,21 +33,21 @@ AnswerModel answer_model(const PolicyPack& pack, const std::optional<Strictness>
                          std::string_view subject, AsOfPlace place) {
   AnswerModel model;
   if (strictness_override) {
-    model.dial = *strictness_override;
-    model.dial_from = StrictnessFrom::override_dial;
+    model.strictness = *strictness_override;
+    model.strictness_from = StrictnessFrom::override_dial;
   } else if (pack.meta.strictness) {
-    model.dial = Strictness::parse(*pack.meta.strictness);
-    model.dial_from = StrictnessFrom::pack;
+    model.strictness = Strictness::parse(*pack.meta.strictness);
+    model.strictness_from = StrictnessFrom::pack;
   }
   if (place == AsOfPlace::before_from || place == AsOfPlace::after_until) {
     model.fall_back = FallBackKind::outside_window;
-  } else if (model.dial.level() == Strictness::Level::minimal &&
+  } else if (model.strictness.level() == Strictness::Level::minimal &&
              (!pack.legally_required || pack.legally_required->controls.empty())) {
     model.fall_back = FallBackKind::minimal_missing_floor;
   }
   if (model.fall_back) return model;
   if (pack.prohibited) model.prohibited = &*pack.prohibited;
-  switch (model.dial.level()) {
+  switch (model.strictness.level()) {
     case Strictness::Level::as_configured:
       if (const auto entry = pack.subject.find(subject); entry != pack.subject.end()) {
         model.form = AnswerModel::Form::universe_and;

@@ -41,8 +41,8 @@ enum class StrictnessFrom { override_dial, pack, default_dial, fall_back };
 struct AnswerModel {
   enum class Form { universe_and, universe_minus };
 
-  Strictness dial = Strictness::aggressive();
-  StrictnessFrom dial_from = StrictnessFrom::default_dial;
+  Strictness strictness = Strictness::aggressive();
+  StrictnessFrom strictness_from = StrictnessFrom::default_dial;
   // Set when the answer is the fall-back (the whole universe); then `form`
   // is universe_minus and nothing is removed.
   std::optional<FallBackKind> fall_back;

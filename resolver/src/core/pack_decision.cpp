@@ -33,7 +33,7 @@ std::optional<std::size_t> written_at(const ControlList& list, std::string_view 
 // For each control of the universe, the entry that made it required or
 // removed it.
 void trace_controls(DecisionTrace& trace, const AnswerModel& model, const ControlSet& universe) {
-  const bool floor = model.dial.level() == Strictness::Level::minimal;
+  const bool floor = model.strictness.level() == Strictness::Level::minimal;
   const ControlReason listed = floor ? ControlReason::legal_floor : ControlReason::subject_list;
   const ControlReason unlisted = floor ? ControlReason::not_in_legal_floor : ControlReason::not_in_subject_list;
   for (const std::string_view control : universe.keys()) {
@@ -124,8 +124,8 @@ ControlDecision decide_from_pack(const PolicyPack* pack, std::string_view source
   }
   ControlSet required = model.apply(query.universe);
   if (trace != nullptr) {
-    trace->effective = model.dial;
-    trace->strictness_from = model.dial_from;
+    trace->effective = model.strictness;
+    trace->strictness_from = model.strictness_from;
     trace->fall_back.reset();
     trace->controls.clear();
     trace_controls(*trace, model, query.universe.sorted());
@@ -136,7 +136,7 @@ ControlDecision decide_from_pack(const PolicyPack* pack, std::string_view source
       .verdict = Verdict::permit,
       .required = std::move(required),
       .provenance = {.profile = query.profile,
-                     .strictness = model.dial,
+                     .strictness = model.strictness,
                      .source = std::string(source),
                      .legal_review_status = std::move(review_status),
                      .last_reviewed_against_guidance = pack->meta.last_reviewed_against_guidance,

@@ -215,16 +215,16 @@ PyObject* call_wire(const Signature& signature, PyObject* args, PyObject* kwargs
       const auto at = static_cast<size_t>(i);
       if (!text_argument(bound[at], signature.parameters[at], texts[at])) return nullptr;
     }
-    std::optional<std::string_view> dial;
-    const auto dial_at = static_cast<size_t>(text_count);
-    if (bound[dial_at] != nullptr && bound[dial_at] != Py_None) {
-      std::string_view dial_text;
-      if (!text_argument(bound[dial_at], signature.parameters[dial_at], dial_text)) {
+    std::optional<std::string_view> strictness_override;
+    const auto override_at = static_cast<size_t>(text_count);
+    if (bound[override_at] != nullptr && bound[override_at] != Py_None) {
+      std::string_view override_text;
+      if (!text_argument(bound[override_at], signature.parameters[override_at], override_text)) {
         return nullptr;
       }
-      dial = dial_text;
+      strictness_override = override_text;
     }
-    return zorv::boundary::text_or_value_error(call(texts, dial));
+    return zorv::boundary::text_or_value_error(call(texts, strictness_override));
   } catch (const std::exception& fault) {
     return raise_panic(fault.what());
   } catch (...) {
@@ -233,14 +233,14 @@ PyObject* call_wire(const Signature& signature, PyObject* args, PyObject* kwargs
 }
 
 PyObject* resolve(PyObject* /*module*/, PyObject* args, PyObject* kwargs) {
-  return call_wire(kResolveSignature, args, kwargs, [](const auto& texts, auto dial) {
-    return zorv::wire::resolve_json(texts[0], texts[1], dial);
+  return call_wire(kResolveSignature, args, kwargs, [](const auto& texts, auto strictness_override) {
+    return zorv::wire::resolve_json(texts[0], texts[1], strictness_override);
   });
 }
 
 PyObject* resolve_with_receipts(PyObject* /*module*/, PyObject* args, PyObject* kwargs) {
-  return call_wire(kResolveWithReceiptsSignature, args, kwargs, [](const auto& texts, auto dial) {
-    return zorv::wire::resolve_with_receipts_json(texts[0], texts[1], texts[2], dial);
+  return call_wire(kResolveWithReceiptsSignature, args, kwargs, [](const auto& texts, auto strictness_override) {
+    return zorv::wire::resolve_with_receipts_json(texts[0], texts[1], texts[2], strictness_override);
   });
 }
 

@@ -41,18 +41,18 @@ template <class WireCall>
 PyObject* two_texts_and_dial(PyObject* args, PyObject* kwargs, const char* second, WireCall call) {
   const char* first_data = nullptr;
   const char* second_data = nullptr;
-  const char* dial_data = nullptr;
-  Py_ssize_t first_size = 0, second_size = 0, dial_size = 0;
+  const char* override_data = nullptr;
+  Py_ssize_t first_size = 0, second_size = 0, override_size = 0;
   const char* names[] = {"packs_json", second, "strictness_override", nullptr};
   if (!PyArg_ParseTupleAndKeywords(args, kwargs, "s#s#|z#", const_cast<char**>(names), &first_data,
-                                   &first_size, &second_data, &second_size, &dial_data, &dial_size)) {
+                                   &first_size, &second_data, &second_size, &override_data, &override_size)) {
     return nullptr;
   }
-  std::optional<std::string_view> dial;
-  if (dial_data != nullptr) dial = std::string_view(dial_data, static_cast<size_t>(dial_size));
+  std::optional<std::string_view> strictness_override;
+  if (override_data != nullptr) strictness_override = std::string_view(override_data, static_cast<size_t>(override_size));
   const std::string_view first(first_data, static_cast<size_t>(first_size));
   const std::string_view second_text(second_data, static_cast<size_t>(second_size));
-  return guarded([&] { return call(first, second_text, dial); });
+  return guarded([&] { return call(first, second_text, strictness_override); });
 }
 
 PyObject* explain(PyObject*, PyObject* args, PyObject* kwargs) {

@@ -12,7 +12,7 @@ Result<ControlDecision> decide(std::string_view packs_json, std::string_view que
   if (!call.ok()) return std::move(call.error());
   // The adapter asks the index for the keys the query is looked up under;
   // only the text it finds is decoded.
-  const InMemoryRegulatoryPolicyAdapter adapter(std::move(call.value().dial), call.value().packs);
+  const InMemoryRegulatoryPolicyAdapter adapter(std::move(call.value().strictness_override), call.value().packs);
   const RegulatoryPolicyPort& port = adapter;
   return port.required_controls(call.value().query);
 }

@@ -13,10 +13,10 @@ Result<std::string> resolve_many_json(std::string_view packs_json, std::string_v
   Result<PackIndex> packs = PackIndex::read(packs_json);
   if (!packs.ok()) return std::move(packs.error());
 
-  std::optional<Strictness> dial;
-  if (strictness_override) dial = Strictness::parse(*strictness_override);
+  std::optional<Strictness> strictness;
+  if (strictness_override) strictness = Strictness::parse(*strictness_override);
   PackCache cache;
-  const InMemoryRegulatoryPolicyAdapter adapter(std::move(dial), packs.value(), cache);
+  const InMemoryRegulatoryPolicyAdapter adapter(std::move(strictness), packs.value(), cache);
 
   // Each query is decided as soon as it is read, so only one is held at a
   // time; a fault in a later query throws the decisions so far away.

@@ -10,9 +10,9 @@ Result<WireCall> WireCall::read(std::string_view packs_json, std::string_view qu
   if (!packs.ok()) return std::move(packs.error());
   Result<WireQuery> wire_query = WireQuery::read(query_json);
   if (!wire_query.ok()) return std::move(wire_query.error());
-  std::optional<Strictness> dial;
-  if (strictness_override) dial = Strictness::parse(*strictness_override);
-  return WireCall{std::move(packs.value()), std::move(wire_query.value()).into_core(), std::move(dial)};
+  std::optional<Strictness> strictness;
+  if (strictness_override) strictness = Strictness::parse(*strictness_override);
+  return WireCall{std::move(packs.value()), std::move(wire_query.value()).into_core(), std::move(strictness)};
 }
 
 }  // namespace zorv::wire

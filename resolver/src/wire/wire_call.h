@@ -16,7 +16,7 @@ namespace zorv::wire {
 struct WireCall {
   PackIndex packs;  // borrows `packs_json`, which must outlive the call
   RegulatoryQuery query;
-  std::optional<Strictness> dial;
+  std::optional<Strictness> strictness_override;
 
   static Result<WireCall> read(std::string_view packs_json, std::string_view query_json,
                                std::optional<std::string_view> strictness_override);

@@ -69,8 +69,8 @@ TEST(AnswerModel, IsTheUniverseWithOrWithoutOneSetByDialSubjectAndWindow) {
     std::optional<Strictness> dial;
     if (row.dial) dial = Strictness::parse(*row.dial);
     const AnswerModel model = answer_model(*pack, dial, row.subject, row.place);
-    EXPECT_EQ(model.dial.text_form(), row.expected_dial) << row.what;
-    EXPECT_EQ(model.dial_from, row.expected_from) << row.what;
+    EXPECT_EQ(model.strictness.text_form(), row.expected_dial) << row.what;
+    EXPECT_EQ(model.strictness_from, row.expected_from) << row.what;
     EXPECT_EQ(model.fall_back, row.expected_fall_back) << row.what;
     EXPECT_EQ(model.form, row.expected_form) << row.what;
     EXPECT_EQ(model.set(), ControlSet::from_list(row.expected_set)) << row.what;
