@@ -164,7 +164,8 @@ def _resolve(args: argparse.Namespace, out: IO[str], warn: Warn) -> int:
         except QueryFileError as error:
             shown = "standard input" if args.many == "-" else args.many
             raise UsageError(f"{shown}:{error}") from error
-        out.write("".join(decision + "\n" for decision in decisions))
+        for decision in decisions:
+            out.write(decision + "\n")
         return 0
     if args.query is None:
         raise UsageError("a QUERY file (or - for standard input) is needed")
