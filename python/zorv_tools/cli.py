@@ -146,7 +146,7 @@ def _warn_about_query(packs_json: str, query_json: str, args: argparse.Namespace
     if args.quiet:
         return
     for warning in query_key_warnings(query_json):
-        warn(warning)
+        warn(f"{'standard input' if args.query == '-' else args.query}: {warning}")
     if explained is None:
         explained = _explained(packs_json, query_json, args.strictness)
     subject = json.loads(query_json).get("subject")
