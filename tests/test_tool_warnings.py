@@ -29,6 +29,9 @@ WARNING_ROWS = [
     ({"Subject": "x", "notes": "y"}, None,
      ["{query}: the query key `Subject` is not one the resolver reads: it is ignored (did you mean `subject`?)",
       "{query}: the query key `notes` is not one the resolver reads: it is ignored"]),
+    ({f"k{i}": i for i in range(1000)}, None,
+     [f"{{query}}: the query key `k{i}` is not one the resolver reads: it is ignored" for i in range(5)]
+     + ["{query}: 995 more query keys the resolver does not read"]),
     ({"subject": "cards"}, None,
      ['`retail/payments.zorv.toml` does not list the subject "cards": as_configured then requires the whole '
       "universe"]),

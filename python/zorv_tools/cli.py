@@ -22,7 +22,7 @@ from . import _native
 from .cases import CaseFileError, run_case_files
 from .pack_lint import format_json, format_sarif, format_text, lint_paths, weakens_answers
 from .packs import PackLoadError, read_packs
-from .query_checks import decision_warnings, query_key_warnings, unrecognised_dial
+from .query_checks import decision_warnings, query_key_warnings, query_object, unrecognised_dial
 from .query_lines import QueryFileError, resolve_query_file
 
 __all__ = ["main"]
@@ -145,12 +145,12 @@ def _warn_about_query(packs_json: str, query_json: str, args: argparse.Namespace
     """Warns about what in a single query changes its answer unseen."""
     if args.quiet:
         return
-    for warning in query_key_warnings(query_json):
+    query = query_object(query_json)
+    for warning in query_key_warnings(query):
         warn(f"{'standard input' if args.query == '-' else args.query}: {warning}")
     if explained is None:
         explained = _explained(packs_json, query_json, args.strictness)
-    subject = json.loads(query_json).get("subject")
-    for warning in decision_warnings(explained, subject, _pack_keys(packs_json)):
+    for warning in decision_warnings(explained, query.get("subject"), _pack_keys(packs_json)):
         warn(warning)
 
 

@@ -2,7 +2,11 @@
 
 from typing import Iterable, Optional, Tuple
 
-__all__ = ["edit_distance", "nearest"]
+__all__ = ["LONGEST_NAME", "edit_distance", "nearest"]
+
+# Longer words get no suggestion: nobody mistypes a name that long, and
+# comparing it with every candidate would cost more than it tells.
+LONGEST_NAME = 256
 
 
 def edit_distance(a: str, b: str, limit: int) -> int:
@@ -30,7 +34,10 @@ def edit_distance(a: str, b: str, limit: int) -> int:
 def nearest(word: str, candidates: Iterable[str], limit: int = 2) -> Optional[str]:
     """The candidate closest to ``word``: equal ignoring case, or within
     ``limit`` edits; the smallest such in byte order on a tie. None when
-    no candidate is that close or ``word`` is itself a candidate."""
+    no candidate is that close, ``word`` is itself a candidate, or it is
+    longer than ``LONGEST_NAME``."""
+    if len(word) > LONGEST_NAME:
+        return None
     best: Optional[Tuple[int, str]] = None
     for candidate in candidates:
         if candidate == word:

@@ -11,28 +11,35 @@ from typing import Any, Dict, Iterable, List
 
 from .names import nearest
 
-__all__ = ["DIALS", "QUERY_KEYS", "decision_warnings", "query_key_warnings", "unrecognised_dial"]
+__all__ = ["DIALS", "QUERY_KEYS", "decision_warnings", "query_key_warnings", "query_object", "unrecognised_dial"]
 
+# A query with thousands of stray keys gets this many warnings and a count.
+MOST_KEY_WARNINGS = 5
 QUERY_KEYS = ("domain", "profile", "jurisdiction", "subject", "universe", "as_of")
 DIALS = ("aggressive", "as_configured", "minimal")
 
 
-def query_key_warnings(query_json: str) -> List[str]:
-    """A warning for each key of a query object that the query format does
-    not define (the resolver skips it), with the defined key it is closest
-    to. A text that is not a JSON object gets none: the resolver reports it."""
+def query_object(query_json: str) -> Dict[str, Any]:
+    """The query as a dict; empty when the text is no JSON object (the
+    resolver reports that in its own words)."""
     try:
         query = json.loads(query_json)
     except (ValueError, RecursionError):
-        return []
-    if not isinstance(query, dict):
-        return []
+        return {}
+    return query if isinstance(query, dict) else {}
+
+
+def query_key_warnings(query: Dict[str, Any]) -> List[str]:
+    """A warning for each key of a query that the query format does not
+    define (the resolver skips it), with the defined key it is closest to."""
+    unknown = [key for key in query if key not in QUERY_KEYS]
     warnings = []
-    for key in query:
-        if key not in QUERY_KEYS:
-            close = nearest(key, QUERY_KEYS)
-            warnings.append(f"the query key `{key}` is not one the resolver reads: it is ignored"
-                            + (f" (did you mean `{close}`?)" if close else ""))
+    for key in unknown[:MOST_KEY_WARNINGS]:
+        close = nearest(key, QUERY_KEYS)
+        warnings.append(f"the query key `{key}` is not one the resolver reads: it is ignored"
+                        + (f" (did you mean `{close}`?)" if close else ""))
+    if len(unknown) > MOST_KEY_WARNINGS:
+        warnings.append(f"{len(unknown) - MOST_KEY_WARNINGS} more query keys the resolver does not read")
     return warnings
 
 
