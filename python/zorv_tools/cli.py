@@ -321,8 +321,6 @@ def _run(args: argparse.Namespace, out: IO[str]) -> int:
     try:
         return int(args.run(args, out, warn))
     except ValueError as error:
-        if isinstance(error, UnicodeError):
-            raise
         raise _resolver_fault(error, args) from error
 
 
