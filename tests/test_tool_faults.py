@@ -145,6 +145,7 @@ def deep_case_file(depth):
 
 def test_every_failure_is_one_line_and_status_2(tmp_path):
     (tmp_path / "deep.toml").write_text(deep_case_file(490))
+    (tmp_path / "deeper.toml").write_text(deep_case_file(100_000))
     (tmp_path / "deep.json").write_text("[" * 100_000 + "]" * 100_000)
     (tmp_path / "report").mkdir()
     cases, packs = EXAMPLES / "cases.toml", EXAMPLES / "packs"
@@ -153,8 +154,10 @@ def test_every_failure_is_one_line_and_status_2(tmp_path):
          f"zorv test: {tmp_path}/absent/r.xml: cannot write the JUnit report: No such file or directory"),
         (["test", "--packs", packs, cases, "--junit", tmp_path / "report"], b"",
          f"zorv test: {tmp_path}/report: cannot write the JUnit report: Is a directory"),
-        (["test", "--packs", packs, tmp_path / "deep.toml"], b"",
-         f"zorv test: {tmp_path}/deep.toml: values are nested too deeply for a case file"),
+        # Too deep for json on some Pythons, a query of the wrong type on others.
+        (["test", "--packs", packs, tmp_path / "deep.toml"], b"", f"zorv test: {tmp_path}/deep.toml"),
+        (["test", "--packs", packs, tmp_path / "deeper.toml"], b"",
+         f"zorv test: {tmp_path}/deeper.toml: values are nested too deeply for a case file"),
         (["resolve", "--packs", packs, EXAMPLES / "query.json", "--receipts", tmp_path / "deep.json",
           "--fill-pack-sha256"], b"", f"zorv resolve: {tmp_path}/deep.json:1:"),
         (["resolve", "--packs", packs, "-"], b'{"domain": "\xff"}',
