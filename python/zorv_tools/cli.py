@@ -150,7 +150,10 @@ def _warn_about_query(packs_json: str, query_json: str, args: argparse.Namespace
         warn(f"{'standard input' if args.query == '-' else args.query}: {warning}")
     if explained is None:
         explained = _explained(packs_json, query_json, args.strictness)
-    for warning in decision_warnings(explained, query.get("subject"), _pack_keys(packs_json)):
+    fall_back = explained["fall_back"]
+    # Only a missing pack needs the keys, and a large map is costly to read again.
+    keys = _pack_keys(packs_json) if fall_back is not None and fall_back["kind"] == "missing" else []
+    for warning in decision_warnings(explained, query.get("subject"), keys):
         warn(warning)
 
 

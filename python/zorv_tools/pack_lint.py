@@ -98,11 +98,10 @@ class _IgnoreComments:
     """The ignore comments of one pack text, read once per line."""
 
     def __init__(self, pack_text: str) -> None:
-        self.lines = pack_text.split("\n")
         self.names: Dict[int, Set[str]] = {}
         self.unknown: List[Tuple[int, int, str]] = []
         known = {rule["id"] for rule in rules()}
-        for number, line in enumerate(self.lines, 1):
+        for number, line in enumerate(pack_text.split("\n"), 1):
             if "zorv-lint:" not in line:
                 continue
             found = _ignore_comment(line)
