@@ -22,8 +22,9 @@ from . import _native
 from .cases import CaseFileError, run_case_files
 from .pack_lint import format_json, format_sarif, format_text, lint_paths, weakens_answers
 from .packs import PackLoadError, read_packs
-from .query_checks import decision_warnings, query_key_warnings, query_object, unrecognised_dial
-from .query_lines import QueryFileError, resolve_query_file
+from .query_checks import (decision_warnings, many_query_key_warnings, override_warnings, query_object,
+                           unrecognised_dial)
+from .query_lines import QueryFileError, query_objects, resolve_query_file
 
 __all__ = ["main"]
 
@@ -146,8 +147,9 @@ def _warn_about_query(packs_json: str, query_json: str, args: argparse.Namespace
     if args.quiet:
         return
     query = query_object(query_json)
-    for warning in query_key_warnings(query):
-        warn(f"{'standard input' if args.query == '-' else args.query}: {warning}")
+    shown = "standard input" if args.query == "-" else args.query
+    for warning in many_query_key_warnings([(f"{shown}: ", query)]):
+        warn(warning)
     if explained is None:
         explained = _explained(packs_json, query_json, args.strictness)
     fall_back = explained["fall_back"]
@@ -162,13 +164,18 @@ def _resolve(args: argparse.Namespace, out: IO[str], warn: Warn) -> int:
     if args.many is not None:
         if args.query is not None or args.receipts is not None:
             raise UsageError("--many takes no QUERY and no --receipts")
+        text = _read_input(args.many)
+        shown = "standard input" if args.many == "-" else args.many
         try:
-            decisions = resolve_query_file(packs_json, _read_input(args.many), args.strictness)
+            decisions = resolve_query_file(packs_json, text, args.strictness)
         except QueryFileError as error:
-            shown = "standard input" if args.many == "-" else args.many
             raise UsageError(f"{shown}:{error}") from error
         for decision in decisions:
             out.write(decision + "\n")
+        if not args.quiet:
+            placed = [(f"{shown}{place}: ", query) for place, query in query_objects(text)]
+            for warning in override_warnings(args.strictness) + many_query_key_warnings(placed):
+                warn(warning)
         return 0
     if args.query is None:
         raise UsageError("a QUERY file (or - for standard input) is needed")

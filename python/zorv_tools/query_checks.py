@@ -7,11 +7,12 @@ changes a decision.
 """
 
 import json
-from typing import Any, Dict, Iterable, List
+from typing import Any, Dict, Iterable, List, Optional, Tuple
 
 from .names import nearest
 
-__all__ = ["DIALS", "QUERY_KEYS", "decision_warnings", "query_key_warnings", "query_object", "unrecognised_dial"]
+__all__ = ["DIALS", "QUERY_KEYS", "decision_warnings", "many_query_key_warnings", "override_warnings", "query_object",
+           "unrecognised_dial"]
 
 # A query with thousands of stray keys gets this many warnings and a count.
 MOST_KEY_WARNINGS = 5
@@ -29,18 +30,39 @@ def query_object(query_json: str) -> Dict[str, Any]:
     return query if isinstance(query, dict) else {}
 
 
-def query_key_warnings(query: Dict[str, Any]) -> List[str]:
+def many_query_key_warnings(queries: Iterable[Tuple[str, Dict[str, Any]]]) -> List[str]:
     """A warning for each key of a query that the query format does not
-    define (the resolver skips it), with the defined key it is closest to."""
-    unknown = [key for key in query if key not in QUERY_KEYS]
-    warnings = []
-    for key in unknown[:MOST_KEY_WARNINGS]:
-        close = nearest(key, QUERY_KEYS)
-        warnings.append(f"the query key `{key}` is not one the resolver reads: it is ignored"
-                        + (f" (did you mean `{close}`?)" if close else ""))
-    if len(unknown) > MOST_KEY_WARNINGS:
-        warnings.append(f"{len(unknown) - MOST_KEY_WARNINGS} more query keys the resolver does not read")
+    define (the resolver skips it), with the defined key it is closest to,
+    led by the query's place (``"queries.jsonl:3: "``): the first few of
+    all the queries', then how many more there are."""
+    warnings: List[str] = []
+    more = 0
+    for place, query in queries:
+        for key in query:
+            if key in QUERY_KEYS:
+                continue
+            if len(warnings) == MOST_KEY_WARNINGS:
+                more += 1
+                continue
+            close = nearest(key, QUERY_KEYS)
+            warnings.append(f"{place}the query key `{key}` is not one the resolver reads: it is ignored"
+                            + (f" (did you mean `{close}`?)" if close else ""))
+    if more:
+        warnings.append(f"{more} more query keys the resolver does not read")
     return warnings
+
+
+def override_warnings(strictness: Optional[str]) -> List[str]:
+    """A warning when the caller's dial is none of the three."""
+    if strictness is None or strictness in DIALS:
+        return []
+    close = nearest(strictness, DIALS)
+    return [_dial_warning(strictness, "the override", close)]
+
+
+def _dial_warning(dial: str, given: str, close: Optional[str]) -> str:
+    return (f"the dial `{dial}` from {given} is none of {', '.join(DIALS)}: it resolves like aggressive, "
+            "requiring the whole universe" + (f" (did you mean `{close}`?)" if close else ""))
 
 
 def unrecognised_dial(explained: Dict[str, Any]) -> bool:
@@ -58,9 +80,7 @@ def decision_warnings(explained: Dict[str, Any], subject: Any, pack_keys: Iterab
     if unrecognised_dial(explained):
         dial = strictness["effective"]
         given = "the override" if strictness["from"] == "override" else f"`{source}`"
-        close = nearest(dial, DIALS)
-        warnings.append(f"the dial `{dial}` from {given} is none of {', '.join(DIALS)}: it resolves like aggressive, "
-                        "requiring the whole universe" + (f" (did you mean `{close}`?)" if close else ""))
+        warnings.append(_dial_warning(dial, given, nearest(dial, DIALS)))
     if strictness["effective"] == "as_configured" and explained["fall_back"] is None and \
             any(entry["reason"] == "universe" for entry in explained["controls"]):
         warnings.append(f"`{source}` does not list the subject {json.dumps(subject, ensure_ascii=False)}: "

@@ -8,13 +8,13 @@ fault is reported at its line and column in the file.
 
 import json
 import re
-from typing import List, Optional, Tuple
+from typing import Any, Dict, List, Optional, Tuple
 
 import zorv
 
 from . import _native
 
-__all__ = ["QueryFileError", "decision_texts", "query_lines", "resolve_query_file"]
+__all__ = ["QueryFileError", "decision_texts", "query_lines", "query_objects", "resolve_query_file"]
 
 # The whitespace JSON allows around a value; str.strip would take more.
 JSON_SPACE = " \t\n\r"
@@ -108,3 +108,18 @@ def decision_texts(joined: str) -> List[str]:
         texts.append(joined[at:end])
         at = end + 1 if joined[end] == "," else end
     return texts
+
+
+def query_objects(text: str) -> List[Tuple[str, Dict[str, Any]]]:
+    """The queries of a many-query text the resolver has answered, as
+    Python reads them, each with its place to follow the file's name:
+    ``":LINE"`` for JSON Lines, ``"[INDEX]"`` for an array. Entries that are
+    not objects are left out."""
+    try:
+        if is_json_array(text):
+            found = [(f"[{index}]", value) for index, value in enumerate(json.loads(text))]
+        else:
+            found = [(f":{number}", json.loads(line)) for number, line in query_lines(text)]
+    except (ValueError, RecursionError):
+        return []
+    return [(place, value) for place, value in found if isinstance(value, dict)]
