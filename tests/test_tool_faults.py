@@ -164,6 +164,9 @@ def test_every_failure_is_one_line_and_status_2(tmp_path):
          "zorv resolve: standard input: not UTF-8 text (byte 13 cannot start or continue a character)"),
         (["explain", "--packs", packs, "-"], b"\xc3",
          "zorv explain: standard input: not UTF-8 text (byte 1 cannot start or continue a character)"),
+        ([], b"", "zorv: the following arguments are required: COMMAND (see zorv --help)"),
+        (["lint", "--format", "xml", packs], b"", "zorv lint: argument --format: invalid choice: 'xml'"),
+        (["resolve", "--packs", tmp_path / "absent", "-"], b"", f"zorv resolve: {tmp_path}/absent: not a folder"),
     ]
     for argv, stdin, message in rows:
         status, _, err = command(*argv, stdin=stdin)

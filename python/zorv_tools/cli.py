@@ -14,7 +14,7 @@ import os
 import re
 import sys
 from importlib import metadata
-from typing import IO, Any, Callable, Dict, List, Optional, Sequence
+from typing import IO, Any, Callable, Dict, List, NoReturn, Optional, Sequence
 
 import zorv
 
@@ -270,9 +270,17 @@ def _version() -> str:
         return "(not installed)"
 
 
+class _Parser(argparse.ArgumentParser):
+    """An argument parser whose usage errors are one line, like every other
+    failure of the command (``--help`` still shows the usage)."""
+
+    def error(self, message: str) -> NoReturn:
+        self.exit(2, f"{self.prog}: {message} (see {self.prog} --help)\n")
+
+
 def build_parser() -> argparse.ArgumentParser:
     """The argument parser of the ``zorv`` command."""
-    parser = argparse.ArgumentParser(prog="zorv", description="Resolve, explain and test zorv policy packs.")
+    parser = _Parser(prog="zorv", description="Resolve, explain and test zorv policy packs.")
     parser.add_argument("--version", action="version", version=f"zorv {_version()}")
     commands = parser.add_subparsers(dest="command", metavar="COMMAND")
     commands.required = True
