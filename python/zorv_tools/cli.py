@@ -36,24 +36,23 @@ class UsageError(Exception):
 
 
 def _read_input(path: str) -> str:
-    if path == "-":
-        # The bytes, so that text that is not UTF-8 is reported like a file's.
-        stream = getattr(sys.stdin, "buffer", None)
-        if stream is None:
-            return sys.stdin.read()
-        try:
-            data: bytes = stream.read()
-            return data.decode("utf-8")
-        except UnicodeDecodeError as error:
-            raise UsageError(f"standard input: not UTF-8 text (byte {error.start + 1} cannot start or continue "
-                             "a character)") from error
+    """The UTF-8 text of a file, or of standard input for ``-``."""
+    name = "standard input" if path == "-" else path
     try:
-        with open(path, "rb") as file:
-            return file.read().decode("utf-8")
+        if path == "-":
+            # The bytes, so that text that is not UTF-8 is reported like a file's.
+            stream = getattr(sys.stdin, "buffer", None)
+            if stream is None:
+                return sys.stdin.read()
+            data: bytes = stream.read()
+        else:
+            with open(path, "rb") as file:
+                data = file.read()
+        return data.decode("utf-8")
     except OSError as error:
-        raise UsageError(f"{path}: {error.strerror}") from error
+        raise UsageError(f"{name}: {error.strerror}") from error
     except UnicodeDecodeError as error:
-        raise UsageError(f"{path}: not UTF-8 text (byte {error.start + 1} cannot start or continue "
+        raise UsageError(f"{name}: not UTF-8 text (byte {error.start + 1} cannot start or continue "
                          "a character)") from error
 
 

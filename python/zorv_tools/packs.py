@@ -46,7 +46,8 @@ def pack_files(directory: PathLike) -> List[Tuple[str, str]]:
     while pending:
         real, prefix = pending.pop()
         try:
-            entries = list(os.scandir(real))
+            with os.scandir(real) as listing:
+                entries = list(listing)
         except OSError as error:
             raise PackLoadError(f"{os.path.join(directory, prefix)}: {error.strerror}") from error
         for entry in entries:
