@@ -112,6 +112,13 @@ def _print_json(text: str, compact: bool, out: IO[str]) -> None:
         out.write(json.dumps(json.loads(text), indent=2, ensure_ascii=False) + "\n")
 
 
+def _decision(packs_json: str, query_json: str, strictness: Optional[str], ctx_json: Optional[str]) -> str:
+    """The resolver's text for one query, with receipts when there is a context."""
+    if ctx_json is None:
+        return zorv.resolve(packs_json, query_json, strictness)
+    return zorv.resolve_with_receipts(packs_json, query_json, ctx_json, strictness)
+
+
 def _explained(packs_json: str, query_json: str, strictness: Optional[str]) -> Dict[str, Any]:
     explained: Dict[str, Any] = json.loads(_native.explain(packs_json, query_json, strictness))
     return explained
@@ -178,19 +185,16 @@ def _resolve(args: argparse.Namespace, out: IO[str], warn: Warn) -> int:
         return 0
     if args.query is None:
         raise UsageError("a QUERY file (or - for standard input) is needed")
+    if args.receipts is None and args.fill_pack_sha256:
+        raise UsageError("--fill-pack-sha256 needs --receipts")
     query_json = _read_input(args.query)
-    if args.receipts is None:
-        if args.fill_pack_sha256:
-            raise UsageError("--fill-pack-sha256 needs --receipts")
-        _print_json(zorv.resolve(packs_json, query_json, args.strictness), args.compact, out)
-        _warn_about_query(packs_json, query_json, args, warn)
-        return 0
-    ctx_json = _read_input(args.receipts)
-    if args.fill_pack_sha256:
+    ctx_json = None if args.receipts is None else _read_input(args.receipts)
+    explained = None
+    if ctx_json is not None and args.fill_pack_sha256:
         explained = _explained(packs_json, query_json, args.strictness)
         ctx_json = _with_pack_sha256(ctx_json, _pack_sha256(packs_json, explained))
-    _print_json(zorv.resolve_with_receipts(packs_json, query_json, ctx_json, args.strictness), args.compact, out)
-    _warn_about_query(packs_json, query_json, args, warn)
+    _print_json(_decision(packs_json, query_json, args.strictness, ctx_json), args.compact, out)
+    _warn_about_query(packs_json, query_json, args, warn, explained)
     return 0
 
 
