@@ -229,13 +229,13 @@ def _uri(path: str) -> str:
 
 
 def _help_uri() -> str:
-    """Where the rules are documented: the README section of the installed
-    distribution's documentation address, else of the README beside it."""
+    """The page that documents the rules: the installed distribution's
+    ``Documentation`` address (its README), else the README beside it."""
     try:
         for entry in metadata.metadata("zorv").get_all("Project-URL") or []:
             label, _, address = str(entry).partition(",")
-            if label.strip().lower() in ("documentation", "homepage", "repository"):
-                return address.strip().rstrip("/") + "/README.md"
+            if label.strip().lower() == "documentation":
+                return address.strip()
     except metadata.PackageNotFoundError:  # an in-tree run
         pass
     return "README.md"
