@@ -118,6 +118,7 @@ def test_faults_name_the_file_line_and_column(tmp_path):
     ('name = "x"\nquery = {}\nexpcet = {}', "{path}:4:1: case 1 has no `expect`: unknown key `expcet` (did you "
      "mean `expect`?)"),
     ('name = "x"\nquery = {}', "{path}:1:1: case 1 has no `expect`"),
+    ('title = "x"\nquery = {}\nexpect = {}', "{path}:2:1: case 1 has no `name`: unknown key `title`"),
     ('name = "x"\nquery = {}\nexpect = {}\nstrictnes = "minimal"',
      "{path}:5:1: unknown key `strictnes` in case 1 (did you mean `strictness`?)"),
 ])

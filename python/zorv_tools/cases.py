@@ -97,11 +97,15 @@ class _Reader:
         unknown = sorted(set(table) - set(CASE_KEYS))
         for key in ("name", "query", "expect"):
             if key not in table:
-                # A misspelt key is the likelier cause: name it.
+                # A misspelt key is the likelier cause: name the closest, or
+                # else the first unknown key there is.
                 typo = next((other for other in unknown if nearest(other, [key]) == key), None)
                 if typo is not None:
                     raise self.fail(table[typo], f"case {index + 1} has no `{key}`: unknown key `{typo}` "
                                     f"(did you mean `{key}`?)", at_key=True)
+                if unknown:
+                    raise self.fail(table[unknown[0]], f"case {index + 1} has no `{key}`: unknown key "
+                                    f"`{unknown[0]}`", at_key=True)
                 raise self.fail(node, f"case {index + 1} has no `{key}`")
         if unknown:
             close = nearest(unknown[0], CASE_KEYS)
