@@ -172,7 +172,10 @@ def test_sarif_counts_code_points_and_documents_every_rule(tmp_path):
     assert run_log["results"][0]["locations"][0]["physicalLocation"]["region"]["endColumn"] == 18
     rules = run_log["tool"]["driver"]["rules"]
     assert [rule["id"] for rule in rules] == [rule["id"] for rule in pack_lint.rules()]
-    assert all(rule["help"]["text"] and rule["helpUri"].endswith("#linting-packs") for rule in rules)
+    readme = (EXAMPLES.parent / "README.md").read_text()
+    for rule in rules:
+        page, _, anchor = rule["helpUri"].partition("#")
+        assert rule["help"]["text"] and page and f'<a id="{anchor}"></a>' in readme
 
 
 def test_findings_convert_to_json_and_folders_lint_from_python(tmp_path):

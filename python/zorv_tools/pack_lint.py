@@ -31,12 +31,14 @@ WEAKENING_RULES = frozenset({"missing-controls", "unknown-key", "nested-subject-
 # or larger.
 _WEAKENING_UNKNOWN_KEYS = ("unknown key `subject.", "unknown key `legally_required.")
 
-# Rules the companion package finds itself, beside the resolver's.
+# Rules the companion package finds itself, beside the resolver's registry.
 _PACKAGE_RULES = [
     {"id": "unknown-rule", "severity": "warning",
-     "description": "An ignore comment naming a rule that does not exist: it silences nothing."},
+     "description": "An ignore comment naming a rule that does not exist: it silences nothing.",
+     "doc": "Ignore comments name rules exactly; a name that is no rule (a misspelling, a rule of another tool) "
+            "silences nothing, so the finding it was meant for still shows. Use the suggested rule name.",
+     "anchor": "lint-unknown-rule"},
 ]
-README_SECTION = "linting-packs"
 
 
 @dataclass(frozen=True)
@@ -60,7 +62,8 @@ class Finding:
 
 
 def rules() -> List[Dict[str, str]]:
-    """Every rule: its ``id``, ``severity`` and a short ``description``."""
+    """Every rule: its ``id``, ``severity``, a short ``description``, its
+    documentation paragraph ``doc`` and the ``anchor`` of its README entry."""
     listed: List[Dict[str, str]] = json.loads(_native.lint_rules())
     known = {rule["id"] for rule in listed}
     return listed + [rule for rule in _PACKAGE_RULES if rule["id"] not in known]
@@ -251,8 +254,7 @@ def format_sarif(findings: Sequence[Finding]) -> str:
     driver = {
         "name": "zorv",
         "rules": [{"id": rule["id"], "shortDescription": {"text": rule["description"]},
-                   "help": {"text": rule.get("doc", rule["description"])},
-                   "helpUri": f"{readme}#{rule.get('anchor', README_SECTION)}",
+                   "help": {"text": rule["doc"]}, "helpUri": f"{readme}#{rule['anchor']}",
                    "defaultConfiguration": {"level": rule["severity"]}} for rule in listed],
     }
     results = []
