@@ -50,14 +50,13 @@ def test_load_packs_keys_files_by_their_path_and_stays_inside(tmp_path):
     os.symlink(outside / "secret.toml", packs / "secret.toml")
     os.symlink(packs / "retail", packs / "alias")
     loaded = json.loads(zorv_tools.load_packs(str(packs)))
-    assert list(loaded) == ["Zeta/a.toml", "alias/payments.zorv.toml", "retail/payments.zorv.toml", "\u00e9.toml"]
+    # Links are not followed: the linked folder is read once, under its own name.
+    assert list(loaded) == ["Zeta/a.toml", "retail/payments.zorv.toml", "\u00e9.toml"]
     assert loaded["retail/payments.zorv.toml"] == "[meta]\r\n# \u00e9\r\n"
 
     (packs / "retail" / "bad.toml").write_bytes(b"[meta]\n\xff")
     with pytest.raises(zorv_tools.PackLoadError, match=r"/bad\.toml: not UTF-8 text"):
         zorv_tools.load_packs(str(packs))
-    status, _, err = run("resolve", "--packs", packs, EXAMPLES / "query.json")
-    assert status == 2 and "bad.toml: not UTF-8 text" in err
 
 
 def test_resolve_prints_the_decision_as_resolve_gives_it():
@@ -79,7 +78,8 @@ def test_resolve_prints_the_decision_as_resolve_gives_it():
 
     with pytest.raises(ValueError) as raised:
         zorv.resolve(packs_json, '{"domain": 1}')
-    assert run(*common, "-", stdin='{"domain": 1}') == (2, "", str(raised.value) + "\n")
+    assert run(*common, "-", stdin='{"domain": 1}') == \
+        (2, "", "zorv resolve: standard input:1:12: " + str(raised.value) + "\n")
     assert run(*common)[0] == 2
     assert run("resolve", "--packs", "x", "--packs-json", "y", "q")[0] == 2
 
@@ -100,10 +100,11 @@ def test_resolve_many_answers_like_one_call_per_query(tmp_path, form):
     many.write_text(queries[0] + "\n" + '{"domain": 1}' + "\n" if form == "lines" else "[" + queries[0] + ",{}]")
     status, _, err = run("resolve", "--packs-json", packs_file, "--many", many)
     assert status == 2
-    assert err == (f"zorv resolve: {many}: line 2: query_json is not a valid RegulatoryQuery: invalid type: "
-                   "integer `1`, expected a string at line 1 column 12\n" if form == "lines" else
-                   "queries_json[1] is not a valid RegulatoryQuery: missing field `domain` at line 1 column "
-                   f"{len(queries[0]) + 4}\n")
+    column = len(queries[0]) + 4
+    assert err == (f"zorv resolve: {many}:2:12: query_json is not a valid RegulatoryQuery: invalid type: "
+                   "integer `1`, expected a string at line 2 column 12\n" if form == "lines" else
+                   f"zorv resolve: {many}:1:{column}: queries_json[1] is not a valid RegulatoryQuery: missing "
+                   f"field `domain` at line 1 column {column}\n")
 
 
 def test_explanations_agree_with_every_decision_of_the_call_paths():

@@ -3,21 +3,24 @@
 ``load_packs`` reads a folder of pack files into a ``packs_json`` text,
 ``explain`` says why a query got its answer, control by control, and
 ``resolve_many`` answers many queries against one pack map in one call, and
-``lint`` finds the mistakes in a pack that silently change answers. The
-``zorv`` command (also ``python -m zorv_tools``) puts these and a pack test
-runner on the command line.
+``lint`` and ``lint_dir`` find the mistakes in packs that silently change
+answers. The ``zorv`` command (also ``python -m zorv_tools``) puts these and
+a pack test runner on the command line.
 """
 
-from typing import Optional
+import typing as _typing
 
 from . import _native
-from .pack_lint import Finding, lint
+from .pack_lint import Finding, findings_to_json, lint, lint_dir
 from .packs import PackLoadError, load_packs
+from .query_lines import is_json_array as _is_json_array
+from .query_lines import resolve_query_file as _resolve_query_file
 
-__all__ = ["Finding", "PackLoadError", "explain", "lint", "load_packs", "resolve_many"]
+__all__ = ["Finding", "PackLoadError", "explain", "findings_to_json", "lint", "lint_dir", "load_packs",
+           "resolve_many"]
 
 
-def explain(packs_json: str, query_json: str, strictness_override: Optional[str] = None) -> str:
+def explain(packs_json: str, query_json: str, strictness_override: _typing.Optional[str] = None) -> str:
     """Explain the decision ``zorv.resolve`` gives for the same arguments.
 
     Returns a JSON object with the members ``decision`` (the decision itself),
@@ -32,13 +35,19 @@ def explain(packs_json: str, query_json: str, strictness_override: Optional[str]
     return _native.explain(packs_json, query_json, strictness_override)
 
 
-def resolve_many(packs_json: str, queries_json: str, strictness_override: Optional[str] = None) -> str:
-    """Resolve a JSON array of queries against one pack map.
+def resolve_many(packs_json: str, queries_json: str, strictness_override: _typing.Optional[str] = None) -> str:
+    """Resolve many queries against one pack map: ``queries_json`` is a JSON
+    array of queries, or JSON Lines (one query a line, lines ended by line
+    feeds only).
 
     Returns ``[``, the texts ``zorv.resolve`` gives for each query in order
     joined by ``,``, then ``]``. The map is read once and each pack in it at
     most once. Raises ``ValueError``: for the pack map with the message of
-    ``zorv.resolve``; for a query as "queries_json[<index>] is not a valid
-    RegulatoryQuery: ..." with the line and column in ``queries_json``.
+    ``zorv.resolve``; for a query of an array as "queries_json[<index>] is
+    not a valid RegulatoryQuery: ..." with the line and column in
+    ``queries_json``; for a line of JSON Lines as "LINE:COLUMN: " and the
+    resolver's message for that line.
     """
-    return _native.resolve_many(packs_json, queries_json, strictness_override)
+    if _is_json_array(queries_json):
+        return _native.resolve_many(packs_json, queries_json, strictness_override)
+    return "[" + ",".join(_resolve_query_file(packs_json, queries_json, strictness_override)) + "]"

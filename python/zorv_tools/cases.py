@@ -15,6 +15,7 @@ TOML reader.
 """
 
 import json
+import re
 import xml.etree.ElementTree as ElementTree
 from dataclasses import dataclass, field
 from typing import IO, Any, Dict, List, Optional
@@ -22,9 +23,11 @@ from typing import IO, Any, Dict, List, Optional
 import zorv
 
 from . import _native
+from .names import nearest
 
 __all__ = ["Case", "CaseFileError", "CaseResult", "read_case_file", "run_case", "run_case_files"]
 
+CASE_KEYS = ("name", "query", "expect", "strictness")
 EXPECT_KEYS = ("required", "includes", "excludes", "fell_back", "source")
 KIND_NAMES = {str: "string", bool: "boolean", dict: "table", list: "array"}
 
@@ -91,12 +94,23 @@ class _Reader:
 
     def case(self, node: Located, index: int) -> Case:
         table = self.typed(node, dict, f"case {index + 1}")
+        unknown = sorted(set(table) - set(CASE_KEYS))
         for key in ("name", "query", "expect"):
             if key not in table:
+                # A misspelt key is the likelier cause: name the closest, or
+                # else the first unknown key there is.
+                typo = next((other for other in unknown if nearest(other, [key]) == key), None)
+                if typo is not None:
+                    raise self.fail(table[typo], f"case {index + 1} has no `{key}`: unknown key `{typo}` "
+                                    f"(did you mean `{key}`?)", at_key=True)
+                if unknown:
+                    raise self.fail(table[unknown[0]], f"case {index + 1} has no `{key}`: unknown key "
+                                    f"`{unknown[0]}`", at_key=True)
                 raise self.fail(node, f"case {index + 1} has no `{key}`")
-        unknown = sorted(set(table) - {"name", "query", "expect", "strictness"})
         if unknown:
-            raise self.fail(table[unknown[0]], f"unknown key `{unknown[0]}` in case {index + 1}", at_key=True)
+            close = nearest(unknown[0], CASE_KEYS)
+            raise self.fail(table[unknown[0]], f"unknown key `{unknown[0]}` in case {index + 1}"
+                            + (f" (did you mean `{close}`?)" if close else ""), at_key=True)
         name = self.typed(table["name"], str, "`name`")
         self.typed(table["query"], dict, "`query`")
         strictness = self.typed(table["strictness"], str, "`strictness`") if "strictness" in table else None
@@ -128,6 +142,9 @@ def read_case_file(path: str) -> List[Case]:
         raise CaseFileError(f"{path}: not UTF-8 text") from error
     try:
         root = json.loads(_native.toml_to_json(text, positions=True))
+    except RecursionError as error:
+        # Valid TOML, but deeper than any case needs and than json reads.
+        raise CaseFileError(f"{path}: values are nested too deeply for a case file") from error
     except ValueError as error:
         # "<description> at line L column C"
         description, _, where = str(error).rpartition(" at line ")
@@ -176,17 +193,28 @@ def run_case(packs_json: str, case: Case) -> CaseResult:
     return result
 
 
+# What XML 1.0 cannot hold, whether written raw or as a reference.
+_NOT_XML = re.compile("[^\t\n\r\x20-\ud7ff\ue000-\ufffd\U00010000-\U0010ffff]")
+
+
+def _xml_text(text: str) -> str:
+    """``text`` with each character XML 1.0 cannot hold written as ``\\uXXXX``."""
+    return _NOT_XML.sub(lambda found: f"\\u{ord(found.group()):04x}", text)
+
+
 def junit_report(results: List[CaseResult]) -> bytes:
-    """A JUnit XML report of the results, one testcase per case."""
+    """A JUnit XML report of the results, one testcase per case. Characters
+    XML cannot hold (most control characters) appear as ``\\uXXXX``."""
     failures = sum(not result.passed for result in results)
     suites = ElementTree.Element("testsuites", tests=str(len(results)), failures=str(failures))
     suite = ElementTree.SubElement(suites, "testsuite", name="zorv", tests=str(len(results)),
                                    failures=str(failures), errors="0")
     for result in results:
-        case = ElementTree.SubElement(suite, "testcase", name=result.case.name, classname=result.case.path)
+        case = ElementTree.SubElement(suite, "testcase", name=_xml_text(result.case.name),
+                                      classname=_xml_text(result.case.path))
         if not result.passed:
-            failure = ElementTree.SubElement(case, "failure", message=result.differences[0])
-            failure.text = "\n".join(result.differences)
+            failure = ElementTree.SubElement(case, "failure", message=_xml_text(result.differences[0]))
+            failure.text = _xml_text("\n".join(result.differences))
     report: bytes = ElementTree.tostring(suites, encoding="utf-8", xml_declaration=True)
     return report
 
@@ -204,6 +232,9 @@ def run_case_files(packs_json: str, paths: List[str], out: IO[str], junit: Optio
     failed = sum(not result.passed for result in results)
     out.write(f"{len(results) - failed} passed, {failed} failed\n")
     if junit is not None:
-        with open(junit, "wb") as file:
-            file.write(junit_report(results))
+        try:
+            with open(junit, "wb") as file:
+                file.write(junit_report(results))
+        except OSError as error:
+            raise CaseFileError(f"{junit}: cannot write the JUnit report: {error.strerror}") from error
     return 1 if failed else 0

@@ -3,24 +3,32 @@
 Every command reads packs from ``--packs DIR`` (a folder laid out by pack
 key, default ``./packs``) or ``--packs-json FILE`` (a ``packs_json`` text).
 Exit status: 0 on success (a fall-back is a decision like any other), 1 when
-pack tests fail or lint finds an error, 2 for usage errors and unusable input.
+pack tests fail or lint finds a mistake that weakens an answer, 2 for usage
+errors and unusable input, always with one line on standard error.
 """
 
 import argparse
 import hashlib
 import json
+import os
 import re
 import sys
-from typing import IO, Any, Dict, List, Optional, Sequence
+from importlib import metadata
+from typing import IO, Any, Callable, Dict, List, NoReturn, Optional, Sequence
 
 import zorv
 
 from . import _native
 from .cases import CaseFileError, run_case_files
-from .pack_lint import format_json, format_sarif, format_text, lint_paths
-from .packs import PackLoadError, load_packs
+from .pack_lint import format_json, format_sarif, format_text, lint_paths, weakens_answers
+from .packs import PackLoadError, read_packs
+from .query_checks import (decision_warnings, many_query_key_warnings, override_warnings, query_object,
+                           unrecognised_dial)
+from .query_lines import QueryFileError, query_objects, resolve_query_file
 
 __all__ = ["main"]
+
+Warn = Callable[[str], None]
 
 
 class UsageError(Exception):
@@ -28,24 +36,61 @@ class UsageError(Exception):
 
 
 def _read_input(path: str) -> str:
-    if path == "-":
-        return sys.stdin.read()
+    """The UTF-8 text of a file, or of standard input for ``-``."""
+    name = "standard input" if path == "-" else path
     try:
-        with open(path, encoding="utf-8") as file:
-            return file.read()
+        if path == "-":
+            # The bytes, so that text that is not UTF-8 is reported like a file's.
+            stream = getattr(sys.stdin, "buffer", None)
+            if stream is None:
+                return sys.stdin.read()
+            data: bytes = stream.read()
+        else:
+            with open(path, "rb") as file:
+                data = file.read()
+        return data.decode("utf-8")
     except OSError as error:
-        raise UsageError(f"{path}: {error.strerror}") from error
+        raise UsageError(f"{name}: {error.strerror}") from error
     except UnicodeDecodeError as error:
-        raise UsageError(f"{path}: not UTF-8 text") from error
+        raise UsageError(f"{name}: not UTF-8 text (byte {error.start + 1} cannot start or continue "
+                         "a character)") from error
 
 
-def _packs_json(args: argparse.Namespace) -> str:
+def _pack_map(args: argparse.Namespace, warn: Warn) -> str:
+    """The ``packs_json`` text the command resolves against. A pack file
+    that cannot be read is a warning, and the resolver reads it as
+    malformed, so only the queries for it fall back."""
     if args.packs_json is not None:
         return _read_input(args.packs_json)
     try:
-        return load_packs(args.packs)
+        packs, unreadable = read_packs(args.packs)
     except PackLoadError as error:
         raise UsageError(str(error)) from error
+    for problem in unreadable:
+        warn(f"{problem.message}: queries for `{problem.key}` fall back as for a malformed pack")
+    return json.dumps(packs, ensure_ascii=False)
+
+
+def _pack_keys(packs_json: str) -> List[str]:
+    try:
+        packs = json.loads(packs_json)
+    except (ValueError, RecursionError):
+        return []
+    return list(packs) if isinstance(packs, dict) else []
+
+
+def _resolver_fault(error: ValueError, args: argparse.Namespace) -> UsageError:
+    """The resolver's message for unusable JSON, led by the file it is
+    about and the position it gives: ``FILE:LINE:COLUMN: message``."""
+    message = str(error)
+    files = {"packs_json": getattr(args, "packs_json", None), "query_json": getattr(args, "query", None),
+             "ctx_json": getattr(args, "receipts", None)}
+    name = files.get(message.split(" ", 1)[0])
+    if name is None:
+        return UsageError(message)
+    where = re.search(r" at line (\d+) column (\d+)$", message)
+    shown = "standard input" if name == "-" else name
+    return UsageError(f"{shown}:{where.group(1)}:{where.group(2)}: {message}" if where else f"{shown}: {message}")
 
 
 def _add_packs_options(parser: argparse.ArgumentParser) -> None:
@@ -55,6 +100,11 @@ def _add_packs_options(parser: argparse.ArgumentParser) -> None:
     source.add_argument("--packs-json", metavar="FILE", help="a packs_json file instead of a folder")
 
 
+def _add_quiet_option(parser: argparse.ArgumentParser) -> None:
+    parser.add_argument("--quiet", "-q", action="store_true",
+                        help="print no warnings about mistakes that change the answer")
+
+
 def _print_json(text: str, compact: bool, out: IO[str]) -> None:
     if compact:
         out.write(text + "\n")
@@ -62,15 +112,25 @@ def _print_json(text: str, compact: bool, out: IO[str]) -> None:
         out.write(json.dumps(json.loads(text), indent=2, ensure_ascii=False) + "\n")
 
 
-def _pack_sha256(packs_json: str, query_json: str, strictness: Optional[str]) -> Optional[str]:
-    """The SHA-256 of the pack a decision used, or None when none was found.
-    Unusable JSON raises the ValueError ``zorv.resolve`` would."""
-    explained = json.loads(_native.explain(packs_json, query_json, strictness))
+def _decision(packs_json: str, query_json: str, strictness: Optional[str], ctx_json: Optional[str]) -> str:
+    """The resolver's text for one query, with receipts when there is a context."""
+    if ctx_json is None:
+        return zorv.resolve(packs_json, query_json, strictness)
+    return zorv.resolve_with_receipts(packs_json, query_json, ctx_json, strictness)
+
+
+def _explained(packs_json: str, query_json: str, strictness: Optional[str]) -> Dict[str, Any]:
+    explained: Dict[str, Any] = json.loads(_native.explain(packs_json, query_json, strictness))
+    return explained
+
+
+def _pack_sha256(packs_json: str, explained: Dict[str, Any]) -> Optional[str]:
+    """The SHA-256 of the pack a decision used, or None when none was found."""
     source = explained["pack"]["source"]
     if source is None:
         return None
-    text = json.loads(packs_json)
     # The last of repeated keys is the one the resolver reads, as json.loads keeps it.
+    text = json.loads(packs_json)
     return hashlib.sha256(text[source].encode("utf-8")).hexdigest()
 
 
@@ -79,7 +139,7 @@ def _with_pack_sha256(ctx_json: str, digest: Optional[str]) -> str:
         return ctx_json
     try:
         ctx = json.loads(ctx_json)
-    except ValueError:
+    except (ValueError, RecursionError):
         return ctx_json  # the resolver reports the fault in its own words
     if not isinstance(ctx, dict):
         return ctx_json
@@ -87,59 +147,54 @@ def _with_pack_sha256(ctx_json: str, digest: Optional[str]) -> str:
     return json.dumps(ctx, ensure_ascii=False)
 
 
-def _resolve_many_file(packs_json: str, path: str, strictness: Optional[str]) -> List[str]:
-    """The decisions for a --many file: a JSON array of queries, or JSON Lines."""
-    text = _read_input(path)
-    if text.lstrip().startswith("["):
-        return _decision_texts(_native.resolve_many(packs_json, text, strictness))
-    lines = [(number, line) for number, line in enumerate(text.splitlines(), 1) if line.strip()]
-    try:
-        joined = _native.resolve_many(packs_json, "[" + ",".join(line for _, line in lines) + "]", strictness)
-    except ValueError as error:
-        found = re.match(r"queries_json\[(\d+)\]", str(error))
-        if found is None:
-            raise
-        number, line = lines[int(found.group(1))]
-        try:
-            zorv.resolve(packs_json, line, strictness)
-        except ValueError as line_error:
-            raise UsageError(f"{path}: line {number}: {line_error}") from error
-        raise
-    return _decision_texts(joined)
+def _warn_about_query(packs_json: str, query_json: str, args: argparse.Namespace, warn: Warn,
+                      explained: Optional[Dict[str, Any]] = None) -> None:
+    """Warns about what in a single query changes its answer unseen."""
+    if args.quiet:
+        return
+    query = query_object(query_json)
+    shown = "standard input" if args.query == "-" else args.query
+    for warning in many_query_key_warnings([(f"{shown}: ", query)]):
+        warn(warning)
+    if explained is None:
+        explained = _explained(packs_json, query_json, args.strictness)
+    fall_back = explained["fall_back"]
+    # Only a missing pack needs the keys, and a large map is costly to read again.
+    keys = _pack_keys(packs_json) if fall_back is not None and fall_back["kind"] == "missing" else []
+    for warning in decision_warnings(explained, query.get("subject"), keys):
+        warn(warning)
 
 
-def _decision_texts(joined: str) -> List[str]:
-    """Splits resolve_many's "[d1,d2,...]" into the decision texts as written."""
-    decoder = json.JSONDecoder()
-    texts: List[str] = []
-    at = 1
-    while joined[at] != "]":
-        _, end = decoder.raw_decode(joined, at)
-        texts.append(joined[at:end])
-        at = end + 1 if joined[end] == "," else end
-    return texts
-
-
-def _resolve(args: argparse.Namespace, out: IO[str]) -> int:
-    packs_json = _packs_json(args)
+def _resolve(args: argparse.Namespace, out: IO[str], warn: Warn) -> int:
+    packs_json = _pack_map(args, warn)
     if args.many is not None:
         if args.query is not None or args.receipts is not None:
             raise UsageError("--many takes no QUERY and no --receipts")
-        for decision in _resolve_many_file(packs_json, args.many, args.strictness):
+        text = _read_input(args.many)
+        shown = "standard input" if args.many == "-" else args.many
+        try:
+            decisions = resolve_query_file(packs_json, text, args.strictness)
+        except QueryFileError as error:
+            raise UsageError(f"{shown}:{error}") from error
+        for decision in decisions:
             out.write(decision + "\n")
+        if not args.quiet:
+            placed = [(f"{shown}{place}: ", query) for place, query in query_objects(text)]
+            for warning in override_warnings(args.strictness) + many_query_key_warnings(placed):
+                warn(warning)
         return 0
     if args.query is None:
         raise UsageError("a QUERY file (or - for standard input) is needed")
+    if args.receipts is None and args.fill_pack_sha256:
+        raise UsageError("--fill-pack-sha256 needs --receipts")
     query_json = _read_input(args.query)
-    if args.receipts is None:
-        if args.fill_pack_sha256:
-            raise UsageError("--fill-pack-sha256 needs --receipts")
-        _print_json(zorv.resolve(packs_json, query_json, args.strictness), args.compact, out)
-        return 0
-    ctx_json = _read_input(args.receipts)
-    if args.fill_pack_sha256:
-        ctx_json = _with_pack_sha256(ctx_json, _pack_sha256(packs_json, query_json, args.strictness))
-    _print_json(zorv.resolve_with_receipts(packs_json, query_json, ctx_json, args.strictness), args.compact, out)
+    ctx_json = None if args.receipts is None else _read_input(args.receipts)
+    explained = None
+    if ctx_json is not None and args.fill_pack_sha256:
+        explained = _explained(packs_json, query_json, args.strictness)
+        ctx_json = _with_pack_sha256(ctx_json, _pack_sha256(packs_json, explained))
+    _print_json(_decision(packs_json, query_json, args.strictness, ctx_json), args.compact, out)
+    _warn_about_query(packs_json, query_json, args, warn, explained)
     return 0
 
 
@@ -151,10 +206,13 @@ def explanation_table(explained: Dict[str, Any]) -> str:
     """The explanation as the text ``zorv explain`` prints on a terminal."""
     decision = explained["decision"]
     provenance = decision["provenance"]
+    strictness = f"{explained['strictness']['effective']} (from {explained['strictness']['from']})"
+    if unrecognised_dial(explained):
+        strictness += ": not a dial, resolves like aggressive"
     lines = [
         f"source:     {provenance['source']}",
         f"looked up:  {', '.join(explained['pack']['tried'])}",
-        f"strictness: {explained['strictness']['effective']} (from {explained['strictness']['from']})",
+        f"strictness: {strictness}",
     ]
     fall_back = explained["fall_back"]
     if fall_back is not None:
@@ -171,38 +229,62 @@ def explanation_table(explained: Dict[str, Any]) -> str:
     return "\n".join(lines) + "\n"
 
 
-def _explain(args: argparse.Namespace, out: IO[str]) -> int:
-    packs_json = _packs_json(args)
-    text = _native.explain(packs_json, _read_input(args.query), args.strictness)
+def _explain(args: argparse.Namespace, out: IO[str], warn: Warn) -> int:
+    packs_json = _pack_map(args, warn)
+    query_json = _read_input(args.query)
+    text = _native.explain(packs_json, query_json, args.strictness)
     form = args.format or ("text" if out.isatty() else "json")
     if form == "json":
         _print_json(text, False, out)
     else:
         out.write(explanation_table(json.loads(text)))
+    _warn_about_query(packs_json, query_json, args, warn, json.loads(text))
     return 0
 
 
-def _test(args: argparse.Namespace, out: IO[str]) -> int:
-    packs_json = _packs_json(args)
+def _test(args: argparse.Namespace, out: IO[str], warn: Warn) -> int:
+    packs_json = _pack_map(args, warn)
+    try:
+        zorv.resolve(packs_json, "{}")
+    except ValueError as error:
+        if str(error).startswith("packs_json "):
+            raise  # blamed on the --packs-json file, not on a case
     try:
         return run_case_files(packs_json, args.cases, out, args.junit)
     except CaseFileError as error:
         raise UsageError(str(error)) from error
 
 
-def _lint(args: argparse.Namespace, out: IO[str]) -> int:
+def _lint(args: argparse.Namespace, out: IO[str], warn: Warn) -> int:
     try:
         findings = lint_paths(args.paths)
     except PackLoadError as error:
         raise UsageError(str(error)) from error
     out.write({"text": format_text, "json": format_json, "sarif": format_sarif}[args.format](findings))
-    failing = {"error", "warning"} if args.strict else {"error"}
-    return 1 if any(finding.severity in failing for finding in findings) else 0
+    if args.strict:
+        return 1 if findings else 0
+    return 1 if any(weakens_answers(finding) for finding in findings) else 0
+
+
+def _version() -> str:
+    try:
+        return metadata.version("zorv")
+    except metadata.PackageNotFoundError:
+        return "(not installed)"
+
+
+class _Parser(argparse.ArgumentParser):
+    """An argument parser whose usage errors are one line, like every other
+    failure of the command (``--help`` still shows the usage)."""
+
+    def error(self, message: str) -> NoReturn:
+        self.exit(2, f"{self.prog}: {message} (see {self.prog} --help)\n")
 
 
 def build_parser() -> argparse.ArgumentParser:
     """The argument parser of the ``zorv`` command."""
-    parser = argparse.ArgumentParser(prog="zorv", description="Resolve, explain and test zorv policy packs.")
+    parser = _Parser(prog="zorv", description="Resolve, explain and test zorv policy packs.")
+    parser.add_argument("--version", action="version", version=f"zorv {_version()}")
     commands = parser.add_subparsers(dest="command", metavar="COMMAND")
     commands.required = True
 
@@ -217,6 +299,7 @@ def build_parser() -> argparse.ArgumentParser:
     resolve.add_argument("--compact", action="store_true", help="print the resolver's text exactly, on one line")
     resolve.add_argument("--many", metavar="QUERIES",
                          help="a JSON array of queries, or JSON Lines: print one compact decision per line")
+    _add_quiet_option(resolve)
     resolve.set_defaults(run=_resolve)
 
     explain = commands.add_parser("explain", help="say why each control is required or not",
@@ -225,7 +308,8 @@ def build_parser() -> argparse.ArgumentParser:
     explain.add_argument("query", metavar="QUERY", help="query JSON file, or - for standard input")
     explain.add_argument("--strictness", metavar="DIAL", help="override the packs' own dial")
     explain.add_argument("--format", choices=["text", "json"],
-                         help="a readable table (default on a terminal) or the JSON object")
+                         help="a readable table (default on a terminal) or the JSON object (default otherwise)")
+    _add_quiet_option(explain)
     explain.set_defaults(run=_explain)
 
     test = commands.add_parser("test", help="run pack test cases",
@@ -233,29 +317,52 @@ def build_parser() -> argparse.ArgumentParser:
     _add_packs_options(test)
     test.add_argument("cases", nargs="+", metavar="CASES", help="TOML case files")
     test.add_argument("--junit", metavar="FILE", help="also write a JUnit XML report to FILE")
+    _add_quiet_option(test)
     test.set_defaults(run=_test)
 
     lint = commands.add_parser("lint", help="find pack mistakes that silently change answers",
                                description="Check pack files, or folders read as --packs reads them. Exit status "
-                               "1 when an error is found (or a warning, with --strict).")
+                               "1 when an error or a warning that makes an answer require less is found (or any "
+                               "warning, with --strict).")
     lint.add_argument("paths", nargs="+", metavar="PATH", help="a pack file or a folder of packs")
     lint.add_argument("--format", choices=["text", "json", "sarif"], default="text",
                       help="one line per finding (default), a JSON array, or a SARIF 2.1.0 log")
-    lint.add_argument("--strict", action="store_true", help="fail on warnings too")
+    lint.add_argument("--strict", action="store_true", help="fail on every warning")
     lint.set_defaults(run=_lint)
     return parser
 
 
+def _run(args: argparse.Namespace, out: IO[str]) -> int:
+    quiet = getattr(args, "quiet", False)
+
+    def warn(message: str) -> None:
+        if not quiet:
+            sys.stderr.write(f"zorv {args.command}: warning: {message}\n")
+
+    try:
+        return int(args.run(args, out, warn))
+    except ValueError as error:
+        raise _resolver_fault(error, args) from error
+
+
 def main(argv: Optional[Sequence[str]] = None, out: Optional[IO[str]] = None) -> int:
-    """Runs the command line; returns the exit status."""
+    """Runs the command line; returns the exit status. Every failure is one
+    line on standard error and the status 2."""
     parser = build_parser()
     args = parser.parse_args(argv)
+    stream = out if out is not None else sys.stdout
     try:
-        return int(args.run(args, out if out is not None else sys.stdout))
+        return _run(args, stream)
     except UsageError as error:
-        sys.stderr.write(f"zorv {args.command}: {error}\n")
-        return 2
-    except ValueError as error:
-        # The resolver's own message, as zorv.resolve raises it.
-        sys.stderr.write(f"{error}\n")
-        return 2
+        message = str(error)
+    except BrokenPipeError:
+        # The reader stopped early (`| head`): later writes must not fail again at exit.
+        if out is None:
+            os.dup2(os.open(os.devnull, os.O_WRONLY), sys.stdout.fileno())
+        message = "standard output was closed before everything was written"
+    except RecursionError:
+        message = "the input is nested too deeply to be read"
+    except OSError as error:
+        message = f"{error.filename + ': ' if error.filename else ''}{error.strerror or error}"
+    sys.stderr.write(f"zorv {args.command}: {message}\n")
+    return 2
