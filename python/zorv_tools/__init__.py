@@ -3,7 +3,8 @@
 ``load_packs`` reads a folder of pack files into a ``packs_json`` text,
 ``explain`` says why a query got its answer, control by control, and
 ``resolve_many`` answers many queries against one pack map in one call, and
-``lint`` finds the mistakes in a pack that silently change answers. The
+``lint`` finds the mistakes in a pack that silently change answers, and
+``diff`` says exactly what a change to the packs does to the answers. The
 ``zorv`` command (also ``python -m zorv_tools``) puts these and a pack test
 runner on the command line.
 """
@@ -11,10 +12,11 @@ runner on the command line.
 from typing import Optional
 
 from . import _native
+from .pack_diff import diff
 from .pack_lint import Finding, lint
 from .packs import PackLoadError, load_packs
 
-__all__ = ["Finding", "PackLoadError", "explain", "lint", "load_packs", "resolve_many"]
+__all__ = ["Finding", "PackLoadError", "diff", "explain", "lint", "load_packs", "resolve_many"]
 
 
 def explain(packs_json: str, query_json: str, strictness_override: Optional[str] = None) -> str:

@@ -1,0 +1,56 @@
+#include "core/pack_answer.h"
+
+#include <vector>
+
+namespace zorv {
+
+ControlSet named_controls(const PolicyPackToml& pack) {
+  std::vector<std::string_view> keys;
+  const auto add = [&keys](const ControlSet& list) { keys.insert(keys.end(), list.keys().begin(), list.keys().end()); };
+  for (const auto& [name, entry] : pack.subject) add(entry.controls);
+  if (pack.legally_required) add(pack.legally_required->controls);
+  if (pack.prohibited) add(pack.prohibited->controls);
+  return ControlSet::from_views(std::move(keys));
+}
+
+std::string unnamed_control(const ControlSet& named, std::string_view preferred) {
+  std::string key(preferred);
+  // Each try that is taken rules out one named key, so this ends.
+  for (std::size_t n = 2; named.contains(key); ++n) key = std::string(preferred) + "_" + std::to_string(n);
+  return key;
+}
+
+PackAnswer answer_for_every_universe(const RegulatoryPolicyPort& port, const RegulatoryQuery& query,
+                                     const ControlSet& named) {
+  // The decision treats alike every key that no pack list holds, so one
+  // such key answers for all of them: required means "all except", not
+  // required means "only these".
+  const std::string stand_in = unnamed_control(named, "");
+  std::vector<std::string_view> universe(named.keys().begin(), named.keys().end());
+  universe.push_back(stand_in);
+  RegulatoryQuery symbolic{.domain = query.domain,
+                           .profile = query.profile,
+                           .jurisdiction = query.jurisdiction,
+                           .subject = query.subject,
+                           .universe = ControlUniverse::from_views(universe),
+                           .as_of = query.as_of};
+  ControlDecision decision = port.required_controls(symbolic);
+
+  RequiredRule required;
+  if (decision.required.contains(stand_in)) {
+    required.form = RequiredRule::Form::all_except;
+    required.keys = named.difference(decision.required);
+  } else {
+    required.form = RequiredRule::Form::controls;
+    required.keys = std::move(decision.required);
+  }
+  PolicyProvenance& provenance = decision.provenance;
+  return PackAnswer{.required = std::move(required),
+                    .strictness = std::move(provenance.strictness),
+                    .source = std::move(provenance.source),
+                    .legal_review_status = std::move(provenance.legal_review_status),
+                    .last_reviewed_against_guidance = std::move(provenance.last_reviewed_against_guidance),
+                    .fell_back = provenance.fell_back};
+}
+
+}  // namespace zorv
