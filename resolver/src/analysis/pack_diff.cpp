@@ -92,7 +92,7 @@ bool earlier_as_of(const PackChange& a, const PackChange& b) {
 struct StemDiff {
   const std::string& stem;
   RegulatoryQuery query;  // profile and domain of the stem; subject and as_of set per question
-  ControlSet named;
+  ControlSet named;       // the keys either version can meet for the subject
   std::vector<AsOfRegion> regions;
   std::string unnamed;
 
@@ -163,8 +163,8 @@ void add_bounds(const ReachedPack& reached, std::vector<std::string>& bounds) {
   }
 }
 
-ControlSet named_in(const ReachedPack& reached) {
-  return reached.pack == nullptr ? ControlSet() : named_controls(*reached.pack);
+ControlSet named_in(const ReachedPack& reached, std::string_view subject) {
+  return reached.pack == nullptr ? ControlSet() : controls_named_for(*reached.pack, subject);
 }
 
 }  // namespace
@@ -214,9 +214,7 @@ PackDiff diff_packs(const PackLookup& before_packs, const std::vector<std::strin
     std::vector<std::string> bounds;
     add_bounds(old_pack, bounds);
     add_bounds(new_pack, bounds);
-    StemDiff stem_diff{stem, std::move(query), set_union(named_in(old_pack), named_in(new_pack)),
-                       as_of_regions(std::move(bounds)), {}};
-    stem_diff.unnamed = unnamed_control(stem_diff.named, "other_control");
+    StemDiff stem_diff{stem, std::move(query), {}, as_of_regions(std::move(bounds)), {}};
     std::vector<std::string_view> subject_views(subjects.begin(), subjects.end());
     const std::string unlisted = unnamed_control(ControlSet::from_sorted_unique(subject_views), "other_subject");
 
@@ -225,6 +223,8 @@ PackDiff diff_packs(const PackLookup& before_packs, const std::vector<std::strin
     classes.push_back(std::nullopt);
     for (const std::optional<std::string>& subject : classes) {
       stem_diff.query.subject = subject ? *subject : unlisted;
+      stem_diff.named = set_union(named_in(old_pack, stem_diff.query.subject), named_in(new_pack, stem_diff.query.subject));
+      stem_diff.unnamed = unnamed_control(stem_diff.named, "other_control");
       for (const std::optional<Strictness>& dial : dials) {
         stem_diff.add_changes(before, after, subject, dial, diff.changes);
       }

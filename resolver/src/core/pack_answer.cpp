@@ -4,10 +4,10 @@
 
 namespace zorv {
 
-ControlSet named_controls(const PolicyPackToml& pack) {
+ControlSet controls_named_for(const PolicyPackToml& pack, std::string_view subject) {
   std::vector<std::string_view> keys;
   const auto add = [&keys](const ControlSet& list) { keys.insert(keys.end(), list.keys().begin(), list.keys().end()); };
-  for (const auto& [name, entry] : pack.subject) add(entry.controls);
+  if (const auto entry = pack.subject.find(subject); entry != pack.subject.end()) add(entry->second.controls);
   if (pack.legally_required) add(pack.legally_required->controls);
   if (pack.prohibited) add(pack.prohibited->controls);
   return ControlSet::from_views(std::move(keys));

@@ -49,17 +49,19 @@ struct PackAnswer {
   bool operator==(const PackAnswer&) const = default;
 };
 
-// Every control key `pack` names: its subject lists, its legal floor and its
-// prohibited list.
-ControlSet named_controls(const PolicyPackToml& pack);
+// Every control key of `pack` that a query about `subject` can meet: the
+// subject's own list (when the pack lists the subject), the legal floor and
+// the prohibited list. The decision treats every other key like one that no
+// list names.
+ControlSet controls_named_for(const PolicyPackToml& pack, std::string_view subject);
 
 // A key that is not in `named`: the stand-in for every key the packs do not
 // name. Prefers `preferred`, then `preferred` with a number appended.
 std::string unnamed_control(const ControlSet& named, std::string_view preferred);
 
 // The answer `port` gives `query` for every universe. `named` must hold at
-// least every control key of the pack the query reaches; the query's own
-// universe is not read.
+// least the keys controls_named_for gives for the pack the query reaches;
+// the query's own universe is not read.
 PackAnswer answer_for_every_universe(const RegulatoryPolicyPort& port, const RegulatoryQuery& query,
                                      const ControlSet& named);
 
