@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <deque>
 #include <set>
 
 #include "core/in_memory_regulatory_policy_adapter.h"
@@ -88,29 +89,60 @@ bool earlier_as_of(const PackChange& a, const PackChange& b) {
   return earlier_start(a.ranges, b.ranges);
 }
 
+// One version's answers to one subject and dial, by where `as_of` falls
+// among that version's own bounds: the decision compares `as_of` with those
+// alone, so the regions both versions' bounds cut need fewer decisions.
+class AnswersByPlace {
+ public:
+  AnswersByPlace(const RegulatoryPolicyPort& port, const std::vector<std::string>& bounds)
+      : port_(port), bounds_(bounds) {}
+
+  const PackAnswer& answer(const SymbolicQuery& symbolic) {
+    std::vector<int> place;
+    if (symbolic.query.as_of) {
+      for (const std::string& bound : bounds_) place.push_back(symbolic.query.as_of->compare(bound) < 0 ? -1 : *symbolic.query.as_of == bound ? 0 : 1);
+    } else {
+      place.push_back(2);
+    }
+    for (const auto& [known, answer] : known_) {
+      if (known == place) return answer;
+    }
+    known_.emplace_back(std::move(place), symbolic.answer(port_));
+    return known_.back().second;
+  }
+
+ private:
+  const RegulatoryPolicyPort& port_;
+  const std::vector<std::string>& bounds_;
+  std::deque<std::pair<std::vector<int>, PackAnswer>> known_;
+};
+
 // Everything one stem needs to compare its two versions.
 struct StemDiff {
   const std::string& stem;
-  RegulatoryQuery query;  // profile and domain of the stem; subject and as_of set per question
-  ControlSet named;       // the keys either version can meet for the subject
+  SymbolicQuery symbolic;  // the stem's query; subject and as_of set per question
   std::vector<AsOfRegion> regions;
   std::string unnamed;
+  std::vector<std::string> old_bounds;
+  std::vector<std::string> new_bounds;
 
   void add_changes(Version& before, Version& after, const std::optional<std::string>& subject,
                    const std::optional<Strictness>& dial, std::vector<PackChange>& changes) {
     const InMemoryRegulatoryPolicyAdapter before_port(dial, before.packs, before.cache);
     const InMemoryRegulatoryPolicyAdapter after_port(dial, after.packs, after.cache);
+    AnswersByPlace old_answers(before_port, old_bounds);
+    AnswersByPlace new_answers(after_port, new_bounds);
     std::vector<AnswerPair> pairs;
     for (std::size_t place = 0; place <= regions.size(); ++place) {
-      query.as_of = place == 0 ? std::nullopt : std::optional<std::string>(regions[place - 1].sample);
-      PackAnswer old_answer = answer_for_every_universe(before_port, query, named);
-      PackAnswer new_answer = answer_for_every_universe(after_port, query, named);
+      symbolic.query.as_of = place == 0 ? std::nullopt : std::optional<std::string>(regions[place - 1].sample);
+      const PackAnswer& old_answer = old_answers.answer(symbolic);
+      const PackAnswer& new_answer = new_answers.answer(symbolic);
       if (old_answer == new_answer) continue;
       auto pair = std::find_if(pairs.begin(), pairs.end(), [&](const AnswerPair& known) {
         return known.before == old_answer && known.after == new_answer;
       });
       if (pair == pairs.end()) {
-        pairs.push_back({std::move(old_answer), std::move(new_answer), {}});
+        pairs.push_back({old_answer, new_answer, {}});
         pair = pairs.end() - 1;
       }
       pair->places.push_back(place);
@@ -134,8 +166,9 @@ struct StemDiff {
       change.ranges.push_back(joined_range(regions[pair.places[i] - 1], regions[pair.places[j] - 1]));
       i = j + 1;
     }
-    change.added = required_only_by(pair.after.required, pair.before.required, named, unnamed);
-    change.removed = required_only_by(pair.before.required, pair.after.required, named, unnamed);
+    const RegulatoryQuery& query = symbolic.query;
+    change.added = required_only_by(pair.after.required, pair.before.required, symbolic.named, unnamed);
+    change.removed = required_only_by(pair.before.required, pair.after.required, symbolic.named, unnamed);
     change.witness = DiffWitness{
         .profile = query.profile,
         .domain = query.domain,
@@ -211,10 +244,14 @@ PackDiff diff_packs(const PackLookup& before_packs, const std::vector<std::strin
     std::set<std::string> subjects;
     add_subjects(old_pack, subjects);
     add_subjects(new_pack, subjects);
-    std::vector<std::string> bounds;
-    add_bounds(old_pack, bounds);
-    add_bounds(new_pack, bounds);
-    StemDiff stem_diff{stem, std::move(query), {}, as_of_regions(std::move(bounds)), {}};
+    std::vector<std::string> old_bounds;
+    std::vector<std::string> new_bounds;
+    add_bounds(old_pack, old_bounds);
+    add_bounds(new_pack, new_bounds);
+    std::vector<std::string> bounds = old_bounds;
+    bounds.insert(bounds.end(), new_bounds.begin(), new_bounds.end());
+    StemDiff stem_diff{stem, SymbolicQuery(std::move(query), {}), as_of_regions(std::move(bounds)), {},
+                       std::move(old_bounds), std::move(new_bounds)};
     std::vector<std::string_view> subject_views(subjects.begin(), subjects.end());
     const std::string unlisted = unnamed_control(ControlSet::from_sorted_unique(subject_views), "other_subject");
 
@@ -222,9 +259,12 @@ PackDiff diff_packs(const PackLookup& before_packs, const std::vector<std::strin
     std::vector<std::optional<std::string>> classes(subjects.begin(), subjects.end());
     classes.push_back(std::nullopt);
     for (const std::optional<std::string>& subject : classes) {
-      stem_diff.query.subject = subject ? *subject : unlisted;
-      stem_diff.named = set_union(named_in(old_pack, stem_diff.query.subject), named_in(new_pack, stem_diff.query.subject));
-      stem_diff.unnamed = unnamed_control(stem_diff.named, "other_control");
+      const std::string& name = subject ? *subject : unlisted;
+      RegulatoryQuery query_about = stem_diff.symbolic.query;
+      query_about.subject = name;
+      stem_diff.symbolic = SymbolicQuery(std::move(query_about),
+                                         set_union(named_in(old_pack, name), named_in(new_pack, name)));
+      stem_diff.unnamed = unnamed_control(stem_diff.symbolic.named, "other_control");
       for (const std::optional<Strictness>& dial : dials) {
         stem_diff.add_changes(before, after, subject, dial, diff.changes);
       }

@@ -20,22 +20,18 @@ std::string unnamed_control(const ControlSet& named, std::string_view preferred)
   return key;
 }
 
-PackAnswer answer_for_every_universe(const RegulatoryPolicyPort& port, const RegulatoryQuery& query,
-                                     const ControlSet& named) {
-  // The decision treats alike every key that no pack list holds, so one
-  // such key answers for all of them: required means "all except", not
-  // required means "only these".
-  const std::string stand_in = unnamed_control(named, "");
+// The decision treats alike every key that no pack list holds, so one such
+// key answers for all of them: required means "all except", not required
+// means "only these".
+SymbolicQuery::SymbolicQuery(RegulatoryQuery symbolic, ControlSet keys)
+    : query(std::move(symbolic)), named(std::move(keys)), stand_in(unnamed_control(named, "")) {
   std::vector<std::string_view> universe(named.keys().begin(), named.keys().end());
   universe.push_back(stand_in);
-  RegulatoryQuery symbolic{.domain = query.domain,
-                           .profile = query.profile,
-                           .jurisdiction = query.jurisdiction,
-                           .subject = query.subject,
-                           .universe = ControlUniverse::from_views(universe),
-                           .as_of = query.as_of};
-  ControlDecision decision = port.required_controls(symbolic);
+  query.universe = ControlUniverse::from_views(universe);
+}
 
+PackAnswer SymbolicQuery::answer(const RegulatoryPolicyPort& port) const {
+  ControlDecision decision = port.required_controls(query);
   RequiredRule required;
   if (decision.required.contains(stand_in)) {
     required.form = RequiredRule::Form::all_except;

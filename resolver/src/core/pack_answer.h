@@ -59,10 +59,19 @@ ControlSet controls_named_for(const PolicyPackToml& pack, std::string_view subje
 // name. Prefers `preferred`, then `preferred` with a number appended.
 std::string unnamed_control(const ControlSet& named, std::string_view preferred);
 
-// The answer `port` gives `query` for every universe. `named` must hold at
-// least the keys controls_named_for gives for the pack the query reaches;
-// the query's own universe is not read.
-PackAnswer answer_for_every_universe(const RegulatoryPolicyPort& port, const RegulatoryQuery& query,
-                                     const ControlSet& named);
+// A query whose universe is every key of `named` plus one stand-in for
+// every other key: asked once, it answers for every universe. `named` must
+// hold at least the keys controls_named_for gives for the pack the query
+// reaches. Its subject and `as_of` may be changed between answers.
+struct SymbolicQuery {
+  SymbolicQuery(RegulatoryQuery query, ControlSet named);
+
+  // The answer `port` gives this query, for every universe.
+  PackAnswer answer(const RegulatoryPolicyPort& port) const;
+
+  RegulatoryQuery query;
+  ControlSet named;
+  std::string stand_in;  // not in `named`
+};
 
 }  // namespace zorv
