@@ -2,26 +2,21 @@
 
 #include <algorithm>
 #include <array>
-#include <deque>
 #include <set>
 
+#include "core/answer_model.h"
 #include "core/in_memory_regulatory_policy_adapter.h"
 
 namespace zorv {
 namespace {
 
-// The pack one version answers a stem's queries from: the key found and the
-// pack read from it (null when it is not a pack), or no key at all.
-struct ReachedPack {
-  std::optional<std::string> key;
-  const PolicyPackToml* pack = nullptr;
-
-  bool answers_like(const ReachedPack& other) const {
-    if (key != other.key) return false;
-    if (pack == nullptr || other.pack == nullptr) return pack == other.pack;
-    return *pack == *other.pack;
-  }
-};
+// The answers of one version are a function of the key and the pack read
+// from it.
+bool answers_alike(const ReachedPack& a, const ReachedPack& b) {
+  if (a.key != b.key) return false;
+  if (a.pack == nullptr || b.pack == nullptr) return a.pack == b.pack;
+  return *a.pack == *b.pack;
+}
 
 // One version of the pack map, with every pack it reads kept for reuse.
 struct Version {
@@ -37,6 +32,28 @@ struct Version {
   }
 };
 
+// One version's answers to one subject and dial, by where `as_of` falls
+// among that version's own bounds: nothing else about `as_of` matters to
+// the answer, so each place is worked out once.
+class AnswersByPlace {
+ public:
+  AnswersByPlace(const ReachedPack& reached, const std::optional<Strictness>& dial)
+      : reached_(reached), dial_(dial) {}
+
+  const PackAnswer& answer(const RegulatoryQuery& query) {
+    const AsOfPlace place = reached_.pack != nullptr ? as_of_place(reached_.pack->meta, query.as_of)
+                                                     : AsOfPlace::no_as_of;
+    std::optional<PackAnswer>& known = known_[static_cast<std::size_t>(place)];
+    if (!known) known = pack_answer(reached_, dial_, query);
+    return *known;
+  }
+
+ private:
+  const ReachedPack& reached_;
+  const std::optional<Strictness>& dial_;
+  std::array<std::optional<PackAnswer>, 4> known_;
+};
+
 // A pair of differing answers and the places (0: no `as_of`; i > 0: the
 // region i - 1) where it holds.
 struct AnswerPair {
@@ -45,12 +62,12 @@ struct AnswerPair {
   std::vector<std::size_t> places;
 };
 
-// The keys `first` requires and `second` does not, written as a rule: the
-// stand-in (a key neither names) says whether it is all but some keys.
+// The keys `first` requires and `second` does not, written as a rule. Keys
+// neither rule names behave alike, so `unnamed` stands for all of them.
 RequiredRule required_only_by(const RequiredRule& first, const RequiredRule& second, const ControlSet& named,
-                              std::string_view stand_in) {
+                              std::string_view unnamed) {
   const auto only_first = [&](std::string_view key) { return first.requires_key(key) && !second.requires_key(key); };
-  const bool all_except = only_first(stand_in);
+  const bool all_except = only_first(unnamed);
   std::vector<std::string_view> keys;
   for (const std::string_view key : named.keys()) {
     if (only_first(key) != all_except) keys.push_back(key);
@@ -89,54 +106,23 @@ bool earlier_as_of(const PackChange& a, const PackChange& b) {
   return earlier_start(a.ranges, b.ranges);
 }
 
-// One version's answers to one subject and dial, by where `as_of` falls
-// among that version's own bounds: the decision compares `as_of` with those
-// alone, so the regions both versions' bounds cut need fewer decisions.
-class AnswersByPlace {
- public:
-  AnswersByPlace(const RegulatoryPolicyPort& port, const std::vector<std::string>& bounds)
-      : port_(port), bounds_(bounds) {}
-
-  const PackAnswer& answer(const SymbolicQuery& symbolic) {
-    std::vector<int> place;
-    if (symbolic.query.as_of) {
-      for (const std::string& bound : bounds_) place.push_back(symbolic.query.as_of->compare(bound) < 0 ? -1 : *symbolic.query.as_of == bound ? 0 : 1);
-    } else {
-      place.push_back(2);
-    }
-    for (const auto& [known, answer] : known_) {
-      if (known == place) return answer;
-    }
-    known_.emplace_back(std::move(place), symbolic.answer(port_));
-    return known_.back().second;
-  }
-
- private:
-  const RegulatoryPolicyPort& port_;
-  const std::vector<std::string>& bounds_;
-  std::deque<std::pair<std::vector<int>, PackAnswer>> known_;
-};
-
 // Everything one stem needs to compare its two versions.
 struct StemDiff {
   const std::string& stem;
-  SymbolicQuery symbolic;  // the stem's query; subject and as_of set per question
-  std::vector<AsOfRegion> regions;
-  std::string unnamed;
-  std::vector<std::string> old_bounds;
-  std::vector<std::string> new_bounds;
+  RegulatoryQuery query;  // the stem's profile and domain; subject and as_of set per question
+  ReachedPack before;
+  ReachedPack after;
+  std::vector<AsOfRegion> regions;  // cut by both versions' bounds
 
-  void add_changes(Version& before, Version& after, const std::optional<std::string>& subject,
-                   const std::optional<Strictness>& dial, std::vector<PackChange>& changes) {
-    const InMemoryRegulatoryPolicyAdapter before_port(dial, before.packs, before.cache);
-    const InMemoryRegulatoryPolicyAdapter after_port(dial, after.packs, after.cache);
-    AnswersByPlace old_answers(before_port, old_bounds);
-    AnswersByPlace new_answers(after_port, new_bounds);
+  void add_changes(const std::optional<std::string>& subject, const std::optional<Strictness>& dial,
+                   std::vector<PackChange>& changes) {
+    AnswersByPlace old_answers(before, dial);
+    AnswersByPlace new_answers(after, dial);
     std::vector<AnswerPair> pairs;
     for (std::size_t place = 0; place <= regions.size(); ++place) {
-      symbolic.query.as_of = place == 0 ? std::nullopt : std::optional<std::string>(regions[place - 1].sample);
-      const PackAnswer& old_answer = old_answers.answer(symbolic);
-      const PackAnswer& new_answer = new_answers.answer(symbolic);
+      query.as_of = place == 0 ? std::nullopt : std::optional<std::string>(regions[place - 1].sample);
+      const PackAnswer& old_answer = old_answers.answer(query);
+      const PackAnswer& new_answer = new_answers.answer(query);
       if (old_answer == new_answer) continue;
       auto pair = std::find_if(pairs.begin(), pairs.end(), [&](const AnswerPair& known) {
         return known.before == old_answer && known.after == new_answer;
@@ -166,9 +152,10 @@ struct StemDiff {
       change.ranges.push_back(joined_range(regions[pair.places[i] - 1], regions[pair.places[j] - 1]));
       i = j + 1;
     }
-    const RegulatoryQuery& query = symbolic.query;
-    change.added = required_only_by(pair.after.required, pair.before.required, symbolic.named, unnamed);
-    change.removed = required_only_by(pair.before.required, pair.after.required, symbolic.named, unnamed);
+    const ControlSet named = set_union(pair.before.required.keys, pair.after.required.keys);
+    const std::string unnamed = unnamed_control(named, "other_control");
+    change.added = required_only_by(pair.after.required, pair.before.required, named, unnamed);
+    change.removed = required_only_by(pair.before.required, pair.after.required, named, unnamed);
     change.witness = DiffWitness{
         .profile = query.profile,
         .domain = query.domain,
@@ -194,10 +181,6 @@ void add_bounds(const ReachedPack& reached, std::vector<std::string>& bounds) {
   for (const auto& bound : {reached.pack->meta.effective_from, reached.pack->meta.effective_until}) {
     if (bound) bounds.push_back(*bound);
   }
-}
-
-ControlSet named_in(const ReachedPack& reached, std::string_view subject) {
-  return reached.pack == nullptr ? ControlSet() : controls_named_for(*reached.pack, subject);
 }
 
 }  // namespace
@@ -230,28 +213,27 @@ PackDiff diff_packs(const PackLookup& before_packs, const std::vector<std::strin
   for (const std::string& stem : stems) {
     // Any split answers alike: the lookup joins profile and domain with "/".
     const std::size_t slash = stem.find('/');
-    RegulatoryQuery query{.domain = stem.substr(slash + 1),
-                          .profile = stem.substr(0, slash),
-                          .jurisdiction = {},
-                          .subject = {},
-                          .universe = {},
-                          .as_of = std::nullopt};
-    const ReachedPack old_pack = before.reached(query);
-    const ReachedPack new_pack = after.reached(query);
-    // The answers are a function of the key and the pack read from it.
-    if (old_pack.answers_like(new_pack)) continue;
+    StemDiff stem_diff{.stem = stem,
+                       .query = {.domain = stem.substr(slash + 1),
+                                 .profile = stem.substr(0, slash),
+                                 .jurisdiction = {},
+                                 .subject = {},
+                                 .universe = {},
+                                 .as_of = std::nullopt},
+                       .before = {},
+                       .after = {},
+                       .regions = {}};
+    stem_diff.before = before.reached(stem_diff.query);
+    stem_diff.after = after.reached(stem_diff.query);
+    if (answers_alike(stem_diff.before, stem_diff.after)) continue;
 
     std::set<std::string> subjects;
-    add_subjects(old_pack, subjects);
-    add_subjects(new_pack, subjects);
-    std::vector<std::string> old_bounds;
-    std::vector<std::string> new_bounds;
-    add_bounds(old_pack, old_bounds);
-    add_bounds(new_pack, new_bounds);
-    std::vector<std::string> bounds = old_bounds;
-    bounds.insert(bounds.end(), new_bounds.begin(), new_bounds.end());
-    StemDiff stem_diff{stem, SymbolicQuery(std::move(query), {}), as_of_regions(std::move(bounds)), {},
-                       std::move(old_bounds), std::move(new_bounds)};
+    add_subjects(stem_diff.before, subjects);
+    add_subjects(stem_diff.after, subjects);
+    std::vector<std::string> bounds;
+    add_bounds(stem_diff.before, bounds);
+    add_bounds(stem_diff.after, bounds);
+    stem_diff.regions = as_of_regions(std::move(bounds));
     std::vector<std::string_view> subject_views(subjects.begin(), subjects.end());
     const std::string unlisted = unnamed_control(ControlSet::from_sorted_unique(subject_views), "other_subject");
 
@@ -259,15 +241,8 @@ PackDiff diff_packs(const PackLookup& before_packs, const std::vector<std::strin
     std::vector<std::optional<std::string>> classes(subjects.begin(), subjects.end());
     classes.push_back(std::nullopt);
     for (const std::optional<std::string>& subject : classes) {
-      const std::string& name = subject ? *subject : unlisted;
-      RegulatoryQuery query_about = stem_diff.symbolic.query;
-      query_about.subject = name;
-      stem_diff.symbolic = SymbolicQuery(std::move(query_about),
-                                         set_union(named_in(old_pack, name), named_in(new_pack, name)));
-      stem_diff.unnamed = unnamed_control(stem_diff.symbolic.named, "other_control");
-      for (const std::optional<Strictness>& dial : dials) {
-        stem_diff.add_changes(before, after, subject, dial, diff.changes);
-      }
+      stem_diff.query.subject = subject ? *subject : unlisted;
+      for (const std::optional<Strictness>& dial : dials) stem_diff.add_changes(subject, dial, diff.changes);
     }
     if (diff.changes.size() > first) ++diff.changed_stems;
   }

@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "analysis/as_of_regions.h"
-#include "core/pack_answer.h"
+#include "analysis/pack_answer.h"
 #include "pack/pack_lookup.h"
 
 namespace zorv {
