@@ -155,13 +155,25 @@ def test_a_packs_json_file_that_is_not_a_pack_map_is_a_usage_error(tmp_path):
     assert err.startswith("old_packs_json is not an object of path->toml strings: ")
 
 
-def _many_packs(count: int, text: str) -> str:
-    return json.dumps({f"profile/domain_{number}.zorv.toml": text for number in range(count)})
+def _many_packs(count: int, loosen: bool) -> str:
+    return json.dumps({f"profile/domain_{number}.zorv.toml": LOOSER if loosen else PACK for number in range(count)})
 
 
-def test_time_grows_in_step_with_the_packs():
-    def seconds(count: int) -> float:
-        old, new = _many_packs(count, PACK), _many_packs(count, LOOSER)
+def _wide_pack(count: int, loosen: bool) -> str:
+    """One pack of ``count`` subjects and ``count`` prohibited controls, in
+    which one subject's list changes."""
+    lines = ["[meta]", 'strictness = "as_configured"', "[prohibited]",
+             "controls = [" + ", ".join(f'"banned_{n}"' for n in range(count)) + "]"]
+    for n in range(count):
+        controls = '"mfa"' if (n == 0 and loosen) else '"mfa", "audit"'
+        lines += [f"[subject.s{n}]", f"controls = [{controls}]"]
+    return json.dumps({"retail/payments.zorv.toml": "\n".join(lines)})
+
+
+@pytest.mark.parametrize("packs, count", [(_many_packs, 1000), (_wide_pack, 2000)])
+def test_time_grows_in_step_with_the_input(packs, count):
+    def seconds(size: int) -> float:
+        old, new = packs(size, False), packs(size, True)
         best = float("inf")
         for _ in range(3):
             start = time.perf_counter()
@@ -169,4 +181,5 @@ def test_time_grows_in_step_with_the_packs():
             best = min(best, time.perf_counter() - start)
         return best
 
-    assert seconds(4000) < 8 * seconds(1000)
+    # Linear growth gives about 4x; a cost per subject and prohibited control, 16x.
+    assert seconds(4 * count) < 10 * seconds(count)

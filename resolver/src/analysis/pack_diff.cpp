@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <array>
+#include <map>
 #include <set>
+#include <tuple>
 
 #include "core/answer_model.h"
 #include "core/in_memory_regulatory_policy_adapter.h"
@@ -32,33 +34,53 @@ struct Version {
   }
 };
 
-// One version's answers to one subject and dial, by where `as_of` falls
-// among that version's own bounds: nothing else about `as_of` matters to
-// the answer, so each place is worked out once.
-class AnswersByPlace {
+// One version's answers to a stem's queries. An answer is fixed by the
+// dial asked for and the parts of the answer model that vary from query to
+// query (the fall-back, and the list a dial keeps), so each is worked out
+// once and shared by every subject and `as_of` that leads to it: a pack of
+// many subjects and a long prohibited list costs one copy of that list per
+// dial, not one per subject.
+class VersionAnswers {
  public:
-  AnswersByPlace(const ReachedPack& reached, const std::optional<Strictness>& dial)
-      : reached_(reached), dial_(dial) {}
+  explicit VersionAnswers(const ReachedPack& reached) : reached_(reached) {}
 
-  const PackAnswer& answer(const RegulatoryQuery& query) {
-    const AsOfPlace place = reached_.pack != nullptr ? as_of_place(reached_.pack->meta, query.as_of)
-                                                     : AsOfPlace::no_as_of;
-    std::optional<PackAnswer>& known = known_[static_cast<std::size_t>(place)];
-    if (!known) known = pack_answer(reached_, dial_, query);
-    return *known;
+  const PackAnswer* answer(const RegulatoryQuery& query, std::size_t dial_index, const std::optional<Strictness>& dial) {
+    Key key{0, std::nullopt, nullptr};  // no pack: one answer for every query
+    if (reached_.pack != nullptr) {
+      const AnswerModel model =
+          answer_model(*reached_.pack, dial, query.subject, as_of_place(reached_.pack->meta, query.as_of));
+      key = Key{dial_index, model.fall_back, model.fall_back ? nullptr : model.list};
+    }
+    auto found = known_.find(key);
+    if (found == known_.end()) found = known_.emplace(key, pack_answer(reached_, dial, query)).first;
+    return &found->second;
   }
 
  private:
+  using Key = std::tuple<std::size_t, std::optional<FallBackKind>, const ControlList*>;
+
   const ReachedPack& reached_;
-  const std::optional<Strictness>& dial_;
-  std::array<std::optional<PackAnswer>, 4> known_;
+  std::map<Key, PackAnswer> known_;
+};
+
+// Whether two answers differ, each pair compared once.
+class AnswerComparison {
+ public:
+  bool differ(const PackAnswer* a, const PackAnswer* b) {
+    const auto found = known_.find({a, b});
+    if (found != known_.end()) return found->second;
+    return known_.emplace(std::make_pair(a, b), !(*a == *b)).first->second;
+  }
+
+ private:
+  std::map<std::pair<const PackAnswer*, const PackAnswer*>, bool> known_;
 };
 
 // A pair of differing answers and the places (0: no `as_of`; i > 0: the
 // region i - 1) where it holds.
 struct AnswerPair {
-  PackAnswer before;
-  PackAnswer after;
+  const PackAnswer* before;
+  const PackAnswer* after;
   std::vector<std::size_t> places;
 };
 
@@ -113,19 +135,22 @@ struct StemDiff {
   ReachedPack before;
   ReachedPack after;
   std::vector<AsOfRegion> regions;  // cut by both versions' bounds
+  std::optional<VersionAnswers> old_answers;
+  std::optional<VersionAnswers> new_answers;
+  AnswerComparison comparison;
 
-  void add_changes(const std::optional<std::string>& subject, const std::optional<Strictness>& dial,
-                   std::vector<PackChange>& changes) {
-    AnswersByPlace old_answers(before, dial);
-    AnswersByPlace new_answers(after, dial);
+  void add_changes(const std::optional<std::string>& subject, std::size_t dial_index,
+                   const std::optional<Strictness>& dial, std::vector<PackChange>& changes) {
     std::vector<AnswerPair> pairs;
     for (std::size_t place = 0; place <= regions.size(); ++place) {
       query.as_of = place == 0 ? std::nullopt : std::optional<std::string>(regions[place - 1].sample);
-      const PackAnswer& old_answer = old_answers.answer(query);
-      const PackAnswer& new_answer = new_answers.answer(query);
-      if (old_answer == new_answer) continue;
+      const PackAnswer* old_answer = old_answers->answer(query, dial_index, dial);
+      const PackAnswer* new_answer = new_answers->answer(query, dial_index, dial);
+      if (!comparison.differ(old_answer, new_answer)) continue;
+      // Two models can give equal answers; a change is one pair of answers.
       auto pair = std::find_if(pairs.begin(), pairs.end(), [&](const AnswerPair& known) {
-        return known.before == old_answer && known.after == new_answer;
+        return (known.before == old_answer || *known.before == *old_answer) &&
+               (known.after == new_answer || *known.after == *new_answer);
       });
       if (pair == pairs.end()) {
         pairs.push_back({old_answer, new_answer, {}});
@@ -152,10 +177,10 @@ struct StemDiff {
       change.ranges.push_back(joined_range(regions[pair.places[i] - 1], regions[pair.places[j] - 1]));
       i = j + 1;
     }
-    const ControlSet named = set_union(pair.before.required.keys, pair.after.required.keys);
+    const ControlSet named = set_union(pair.before->required.keys, pair.after->required.keys);
     const std::string unnamed = unnamed_control(named, "other_control");
-    change.added = required_only_by(pair.after.required, pair.before.required, named, unnamed);
-    change.removed = required_only_by(pair.before.required, pair.after.required, named, unnamed);
+    change.added = required_only_by(pair.after->required, pair.before->required, named, unnamed);
+    change.removed = required_only_by(pair.before->required, pair.after->required, named, unnamed);
     change.witness = DiffWitness{
         .profile = query.profile,
         .domain = query.domain,
@@ -165,8 +190,8 @@ struct StemDiff {
                                      : std::optional<std::string>(regions[pair.places.front() - 1].sample),
         .dial = change.dial,
     };
-    change.before = std::move(pair.before);
-    change.after = std::move(pair.after);
+    change.before = *pair.before;
+    change.after = *pair.after;
     return change;
   }
 };
@@ -222,10 +247,15 @@ PackDiff diff_packs(const PackLookup& before_packs, const std::vector<std::strin
                                  .as_of = std::nullopt},
                        .before = {},
                        .after = {},
-                       .regions = {}};
+                       .regions = {},
+                       .old_answers = std::nullopt,
+                       .new_answers = std::nullopt,
+                       .comparison = {}};
     stem_diff.before = before.reached(stem_diff.query);
     stem_diff.after = after.reached(stem_diff.query);
     if (answers_alike(stem_diff.before, stem_diff.after)) continue;
+    stem_diff.old_answers.emplace(stem_diff.before);
+    stem_diff.new_answers.emplace(stem_diff.after);
 
     std::set<std::string> subjects;
     add_subjects(stem_diff.before, subjects);
@@ -242,7 +272,9 @@ PackDiff diff_packs(const PackLookup& before_packs, const std::vector<std::strin
     classes.push_back(std::nullopt);
     for (const std::optional<std::string>& subject : classes) {
       stem_diff.query.subject = subject ? *subject : unlisted;
-      for (const std::optional<Strictness>& dial : dials) stem_diff.add_changes(subject, dial, diff.changes);
+      for (std::size_t dial = 0; dial < dials.size(); ++dial) {
+        stem_diff.add_changes(subject, dial, dials[dial], diff.changes);
+      }
     }
     if (diff.changes.size() > first) ++diff.changed_stems;
   }
