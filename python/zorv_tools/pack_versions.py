@@ -10,7 +10,7 @@ import os
 import subprocess
 from typing import Dict, List, Optional, Tuple
 
-from .packs import PackLoadError, load_packs
+from .packs import PackLoadError, load_packs, read_pack_file
 
 __all__ = ["read_version"]
 
@@ -30,23 +30,11 @@ def read_version(spec: str, cwd: Optional[str] = None) -> str:
     if os.path.isdir(path):
         return load_packs(path)
     if os.path.isfile(path):
-        return _read_packs_json_file(path, spec)
+        return read_pack_file(path)
     revision, colon, folder = spec.partition(":")
     if not colon or not revision:
         raise PackLoadError(f"{spec}: no such folder or file, and not REV:FOLDER")
     return _read_git_folder(revision, folder, where, spec)
-
-
-def _read_packs_json_file(path: str, spec: str) -> str:
-    try:
-        with open(path, "rb") as file:
-            data = file.read()
-    except OSError as error:
-        raise PackLoadError(f"{spec}: {error.strerror}") from error
-    try:
-        return data.decode("utf-8")
-    except UnicodeDecodeError as error:
-        raise PackLoadError(f"{spec}: not UTF-8 text (byte {error.start + 1})") from error
 
 
 def _git_folder_path(folder: str, spec: str) -> str:
