@@ -16,7 +16,7 @@ import pack_edits
 QUERY_DIALS = [None, "aggressive", "as_configured", "minimal", "AGGRESSIVE", ""]
 AS_OFS = [None, "", "2024-12-31", "2025-01-01", "2025-01-01T00:00:00Z", "2025-01-01T09:00:00Z", "2025-06-01",
           "2026-06-30", "2026-12-31", "2027", "2027-01-01", "2030"]
-SEEDS = range(60)
+SEEDS = range(120)
 
 
 def _bytes(text: str) -> bytes:
