@@ -20,6 +20,7 @@ import zorv
 
 from . import _native
 from .cases import CaseFileError, run_case_files
+from .pack_diff import add_diff_command
 from .pack_lint import format_json, format_sarif, format_text, lint_paths, weakens_answers
 from .packs import PackLoadError, read_packs
 from .query_checks import (decision_warnings, many_query_key_warnings, override_warnings, query_object,
@@ -329,6 +330,8 @@ def build_parser() -> argparse.ArgumentParser:
                       help="one line per finding (default), a JSON array, or a SARIF 2.1.0 log")
     lint.add_argument("--strict", action="store_true", help="fail on every warning")
     lint.set_defaults(run=_lint)
+
+    add_diff_command(commands)
     return parser
 
 

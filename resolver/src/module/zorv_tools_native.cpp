@@ -14,6 +14,7 @@
 #include <string_view>
 
 #include "boundary.h"
+#include "wire_tools/diff_json.h"
 #include "wire_tools/explain_json.h"
 #include "wire_tools/lint_json.h"
 #include "wire_tools/pack_vocabulary_json.h"
@@ -85,6 +86,21 @@ PyObject* lint(PyObject*, PyObject* args) {
   });
 }
 
+PyObject* diff(PyObject*, PyObject* args, PyObject* kwargs) {
+  const char* old_data = nullptr;
+  const char* new_data = nullptr;
+  Py_ssize_t old_size = 0, new_size = 0;
+  const char* names[] = {"old_packs_json", "new_packs_json", nullptr};
+  if (!PyArg_ParseTupleAndKeywords(args, kwargs, "s#s#", const_cast<char**>(names), &old_data, &old_size, &new_data,
+                                   &new_size)) {
+    return nullptr;
+  }
+  return guarded([&] {
+    return zorv::wire::diff_json(std::string_view(old_data, static_cast<size_t>(old_size)),
+                                 std::string_view(new_data, static_cast<size_t>(new_size)));
+  });
+}
+
 PyObject* lint_rules(PyObject*, PyObject*) {
   return guarded([] { return zorv::wire::Result<std::string>(zorv::wire::lint_rules_json()); });
 }
@@ -105,6 +121,8 @@ PyMethodDef kMethods[] = {
      "toml_to_json(text, positions=False) -> str\n\n"
      "A TOML 1.0 document as plain JSON, read by the resolver's own reader."},
     {"lint", lint, METH_VARARGS, "lint(pack_text) -> str\n\nThe pack's lint findings, as a JSON array."},
+    {"diff", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(diff)), METH_VARARGS | METH_KEYWORDS,
+     "diff(old_packs_json, new_packs_json) -> str\n\nWhat changes in the answers of two pack maps, as JSON."},
     {"lint_rules", lint_rules, METH_NOARGS, "lint_rules() -> str\n\nThe lint rules, as a JSON array."},
     {"pack_vocabulary", pack_vocabulary, METH_NOARGS,
      "pack_vocabulary() -> str\n\nEvery key a pack may hold, with its kind and meaning, as a JSON array."},

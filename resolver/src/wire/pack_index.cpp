@@ -39,4 +39,10 @@ std::optional<std::string_view> PackIndex::find(std::string_view key, std::strin
   return storage;
 }
 
+PackMap PackIndex::to_map() const {
+  PackMap packs;
+  for (const Entry& entry : entries_) packs.insert_or_assign(json::unescaped(entry.key), json::unescaped(entry.text));
+  return packs;
+}
+
 }  // namespace zorv::wire

@@ -36,6 +36,10 @@ class PackIndex final : public PackLookup {
 
   std::size_t size() const { return entries_.size(); }
 
+  // Every key with its text, decoded; for a repeated key the last one wins,
+  // as in find.
+  PackMap to_map() const;
+
  private:
   std::vector<Entry> entries_;
 };

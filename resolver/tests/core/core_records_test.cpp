@@ -48,6 +48,32 @@ TEST(ControlSet, SortsByUnsignedBytesAndDropsRepeats) {
   }
 }
 
+// Against a list more than eight times its size a set is looked up key by
+// key instead of merged; both ways must give the same difference.
+TEST(ControlSet, DifferenceIsTheSameShortOrLong) {
+  std::vector<ControlKey> long_list;
+  for (int i = 0; i < 40; ++i) long_list.push_back("p" + std::to_string(i));
+  std::vector<ControlKey> long_list_but_two;
+  std::copy_if(long_list.begin(), long_list.end(), std::back_inserter(long_list_but_two),
+               [](const ControlKey& key) { return key != "p1" && key != "p2"; });
+  std::sort(long_list_but_two.begin(), long_list_but_two.end());
+  const struct {
+    std::vector<ControlKey> set;
+    std::vector<ControlKey> other;
+    std::vector<ControlKey> difference;
+  } rows[] = {
+      {{"a", "p1", "p39", "z"}, long_list, {"a", "z"}},
+      {{"p1", "p2"}, long_list, {}},
+      {{}, long_list, {}},
+      {long_list, {"p1", "p2"}, long_list_but_two},
+      {{"a", "p1", "p39", "z"}, {"p1", "q"}, {"a", "p39", "z"}},
+  };
+  for (const auto& row : rows) {
+    const ControlSet difference = ControlSet::from_list(row.set).difference(ControlSet::from_list(row.other));
+    EXPECT_EQ(std::vector<ControlKey>(difference.keys().begin(), difference.keys().end()), row.difference);
+  }
+}
+
 TEST(ControlSet, CopiesOwnTheirKeys) {
   ControlSet original = ControlSet::from_list({"b", "a", std::string(40, 'x')});
   const ControlSet copy = original;
