@@ -3,7 +3,9 @@
 ``load_packs`` reads a folder of pack files into a ``packs_json`` text,
 ``explain`` says why a query got its answer, control by control, and
 ``resolve_many`` answers many queries against one pack map in one call, and
-``lint`` finds the mistakes in a pack that silently change answers. The
+``lint`` finds the mistakes in a pack that silently change answers.
+``PackSet`` reads a pack map once and answers queries against it, for
+services that answer many. The
 ``zorv`` command (also ``python -m zorv_tools``) puts these and a pack test
 runner on the command line.
 """
@@ -12,9 +14,10 @@ from typing import Optional
 
 from . import _native
 from .pack_lint import Finding, lint
+from .pack_set import PackSet
 from .packs import PackLoadError, load_packs
 
-__all__ = ["Finding", "PackLoadError", "explain", "lint", "load_packs", "resolve_many"]
+__all__ = ["Finding", "PackLoadError", "PackSet", "explain", "lint", "load_packs", "resolve_many"]
 
 
 def explain(packs_json: str, query_json: str, strictness_override: Optional[str] = None) -> str:
