@@ -6,9 +6,9 @@
 
 #include "text/utf8_validation.h"
 #include "fuzz_input.h"
-#include "wire/explain_json.h"
+#include "wire_tools/explain_json.h"
 #include "wire/pack_index.h"
-#include "wire/pack_set.h"
+#include "wire_tools/pack_set.h"
 #include "wire/resolve_json.h"
 #include "wire/resolve_many_json.h"
 #include "wire_checks.h"

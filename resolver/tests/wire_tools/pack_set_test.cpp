@@ -1,4 +1,4 @@
-#include "wire/pack_set.h"
+#include "wire_tools/pack_set.h"
 
 #include <gtest/gtest.h>
 
