@@ -18,6 +18,10 @@ ControlUniverse ControlUniverse::from_list(const std::vector<ControlKey>& keys) 
 
 ControlSet ControlUniverse::sorted() const { return ControlSet::from_views(keys()); }
 
+ControlSet ControlUniverse::sorted_without(const ControlSet& removed) const {
+  return ControlSet::from_views_without(keys(), removed);
+}
+
 ControlSet ControlUniverse::members_of(const ControlSet& list) const {
   const std::vector<std::string_view>& listed = list.keys();
   if (listed.empty()) return {};
