@@ -1,5 +1,7 @@
 #include "json/json_array_elements.h"
 
+#include <cstring>
+
 namespace zorv::json {
 namespace {
 
@@ -11,13 +13,16 @@ std::size_t skip_whitespace(std::string_view text, std::size_t at) {
 }
 
 // The offset just past the string whose opening quote is at `at`, or npos.
+// A quote ends the string unless an odd number of backslashes precedes it.
 std::size_t string_end(std::string_view text, std::size_t at) {
+  const std::size_t open = at;
   for (++at; at < text.size(); ++at) {
-    if (text[at] == '\\') {
-      ++at;
-    } else if (text[at] == '"') {
-      return at + 1;
-    }
+    const void* quote = std::memchr(text.data() + at, '"', text.size() - at);
+    if (quote == nullptr) return std::string_view::npos;
+    at = static_cast<std::size_t>(static_cast<const char*>(quote) - text.data());
+    std::size_t backslashes = 0;
+    while (at - backslashes - 1 > open && text[at - backslashes - 1] == '\\') ++backslashes;
+    if (backslashes % 2 == 0) return at + 1;
   }
   return std::string_view::npos;
 }

@@ -24,6 +24,9 @@ namespace {
 
 // Enough runs per thread that one slow run does not leave the others idle.
 constexpr std::size_t kRunsPerThread = 16;
+// The bytes of a decision beyond its required controls: verdict,
+// provenance and disclaimer.
+constexpr std::size_t kDecisionOverhead = 400;
 
 // Shared by the threads of one batch.
 struct Batch {
@@ -42,6 +45,14 @@ struct Batch {
     const std::size_t begin = run * run_length;
     const std::size_t end = std::min(queries.size(), begin + run_length);
     std::string& text = run_texts[run];
+    // A decision is about as long as its query's universe, plus its fixed
+    // members: reserved once, the text seldom grows.
+    std::size_t estimate = 0;
+    for (std::size_t i = begin; i < end; ++i) estimate += queries[i].size() + kDecisionOverhead;
+    text.reserve(estimate + 2);
+    // The answer's opening bracket starts the first run, so that a batch
+    // of one run is answered without copying its text again.
+    if (run == 0) text += '[';
     for (std::size_t i = begin; i < end; ++i) {
       Result<WireQuery> query = WireQuery::read(queries[i]);
       if (!query.ok()) return false;
@@ -82,7 +93,8 @@ Result<std::string> PackSet::resolve_many_json(std::string_view queries_json,
   const std::vector<std::string_view>& queries = found->elements;
 
   threads = std::clamp<std::size_t>(threads, 1, std::max<std::size_t>(1, queries.size()));
-  const std::size_t runs_wanted = threads * kRunsPerThread;
+  // On one thread the whole batch is one run.
+  const std::size_t runs_wanted = threads == 1 ? 1 : threads * kRunsPerThread;
   const std::size_t run_length = std::max<std::size_t>(1, (queries.size() + runs_wanted - 1) / runs_wanted);
   Batch batch{*this, dial, queries, run_length, {}, {}, {}, {}, {}};
   batch.run_texts.resize((queries.size() + run_length - 1) / run_length);
@@ -99,13 +111,14 @@ Result<std::string> PackSet::resolve_many_json(std::string_view queries_json,
   if (batch.fault) std::rethrow_exception(batch.fault);
   if (batch.unreadable) return one_reader();
 
-  std::size_t size = 2 + batch.run_texts.size();
+  if (batch.run_texts.empty()) return std::string("[]");
+  if (batch.run_texts.size() == 1) return std::move(batch.run_texts[0]) + ']';
+  std::size_t size = 1 + batch.run_texts.size();
   for (const std::string& run_text : batch.run_texts) size += run_text.size();
   std::string text;
   text.reserve(size);
-  text += '[';
   for (const std::string& run_text : batch.run_texts) {
-    if (text.size() > 1) text += ',';
+    if (!text.empty()) text += ',';
     text += run_text;
   }
   text += ']';
