@@ -238,7 +238,7 @@ def batch_over_many_packs(n, distinct):
 @pytest.mark.parametrize("resolver", ["zorv_tools.resolve_many", "PackSet.resolve_many"])
 def test_a_batch_finds_each_pack_without_scanning_the_map(resolver):
     # Scanning the map for each distinct key makes a batch of 8,000 queries
-    # for 8,000 packs several times slower than one for a single pack.
+    # for 8,000 packs ten times slower or more than one for a single pack.
     times = {}
     for distinct in (True, False):
         packs_json, queries = batch_over_many_packs(8_000, distinct)
@@ -248,7 +248,7 @@ def test_a_batch_finds_each_pack_without_scanning_the_map(resolver):
             call = lambda s=PackSet(packs_json), q=queries: s.resolve_many(q, threads=1)  # noqa: E731
         assert call().count('"fell_back":false') == 8_000
         times[distinct] = fastest(call)
-    assert times[True] < 3 * times[False]
+    assert times[True] < 5 * times[False]
 
 
 def test_keys_alike_but_for_their_ends_build_a_set_in_linear_time():
