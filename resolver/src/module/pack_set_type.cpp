@@ -46,15 +46,15 @@ bool utf8_of(PyObject* text, std::string_view& out) {
   return true;
 }
 
-// The dial argument: absent for None or not given.
-bool dial_of(PyObject* dial, std::optional<std::string_view>& out) {
-  if (dial == nullptr || dial == Py_None) return true;
-  if (!PyUnicode_Check(dial)) {
+// The strictness_override argument: absent for None or not given.
+bool override_of(PyObject* argument, std::optional<std::string_view>& out) {
+  if (argument == nullptr || argument == Py_None) return true;
+  if (!PyUnicode_Check(argument)) {
     PyErr_SetString(PyExc_TypeError, "strictness_override must be a str or None");
     return false;
   }
   std::string_view text;
-  if (!utf8_of(dial, text)) return false;
+  if (!utf8_of(argument, text)) return false;
   out = text;
   return true;
 }
@@ -121,50 +121,50 @@ void pack_set_dealloc(PyObject* self) {
 
 PyObject* pack_set_resolve(PyObject* self, PyObject* args, PyObject* kwargs) {
   PyObject* query = nullptr;
-  PyObject* dial_object = nullptr;
+  PyObject* override_object = nullptr;
   const char* names[] = {"query_json", "strictness_override", nullptr};
-  if (!PyArg_ParseTupleAndKeywords(args, kwargs, "U|O:resolve", const_cast<char**>(names), &query, &dial_object)) {
+  if (!PyArg_ParseTupleAndKeywords(args, kwargs, "U|O:resolve", const_cast<char**>(names), &query, &override_object)) {
     return nullptr;
   }
   std::string_view query_json;
-  std::optional<std::string_view> dial;
-  if (!utf8_of(query, query_json) || !dial_of(dial_object, dial)) return nullptr;
+  std::optional<std::string_view> strictness_override;
+  if (!utf8_of(query, query_json) || !override_of(override_object, strictness_override)) return nullptr;
   const wire::PackSet& set = set_of(self);
   return answer(static_cast<Py_ssize_t>(query_json.size()) >= kReleaseLockFrom,
-                [&] { return set.resolve_json(query_json, dial); });
+                [&] { return set.resolve_json(query_json, strictness_override); });
 }
 
 PyObject* pack_set_explain(PyObject* self, PyObject* args, PyObject* kwargs) {
   PyObject* query = nullptr;
-  PyObject* dial_object = nullptr;
+  PyObject* override_object = nullptr;
   const char* names[] = {"query_json", "strictness_override", nullptr};
-  if (!PyArg_ParseTupleAndKeywords(args, kwargs, "U|O:explain", const_cast<char**>(names), &query, &dial_object)) {
+  if (!PyArg_ParseTupleAndKeywords(args, kwargs, "U|O:explain", const_cast<char**>(names), &query, &override_object)) {
     return nullptr;
   }
   std::string_view query_json;
-  std::optional<std::string_view> dial;
-  if (!utf8_of(query, query_json) || !dial_of(dial_object, dial)) return nullptr;
+  std::optional<std::string_view> strictness_override;
+  if (!utf8_of(query, query_json) || !override_of(override_object, strictness_override)) return nullptr;
   const wire::PackSet& set = set_of(self);
   return answer(static_cast<Py_ssize_t>(query_json.size()) >= kReleaseLockFrom,
-                [&] { return set.explain_json(query_json, dial); });
+                [&] { return set.explain_json(query_json, strictness_override); });
 }
 
 PyObject* pack_set_resolve_with_receipts(PyObject* self, PyObject* args, PyObject* kwargs) {
   PyObject* query = nullptr;
   PyObject* context = nullptr;
-  PyObject* dial_object = nullptr;
+  PyObject* override_object = nullptr;
   const char* names[] = {"query_json", "ctx_json", "strictness_override", nullptr};
   if (!PyArg_ParseTupleAndKeywords(args, kwargs, "UU|O:resolve_with_receipts", const_cast<char**>(names), &query,
-                                   &context, &dial_object)) {
+                                   &context, &override_object)) {
     return nullptr;
   }
   std::string_view query_json;
   std::string_view ctx_json;
-  std::optional<std::string_view> dial;
-  if (!utf8_of(query, query_json) || !utf8_of(context, ctx_json) || !dial_of(dial_object, dial)) return nullptr;
+  std::optional<std::string_view> strictness_override;
+  if (!utf8_of(query, query_json) || !utf8_of(context, ctx_json) || !override_of(override_object, strictness_override)) return nullptr;
   const wire::PackSet& set = set_of(self);
   return answer(static_cast<Py_ssize_t>(query_json.size()) >= kReleaseLockFrom,
-                [&] { return set.resolve_with_receipts_json(query_json, ctx_json, dial); });
+                [&] { return set.resolve_with_receipts_json(query_json, ctx_json, strictness_override); });
 }
 
 // The cores this process may run on.
@@ -180,11 +180,11 @@ std::size_t usable_cores() {
 
 PyObject* pack_set_resolve_many(PyObject* self, PyObject* args, PyObject* kwargs) {
   PyObject* queries = nullptr;
-  PyObject* dial_object = nullptr;
+  PyObject* override_object = nullptr;
   PyObject* threads_object = Py_None;
   const char* names[] = {"queries_json", "strictness_override", "threads", nullptr};
   if (!PyArg_ParseTupleAndKeywords(args, kwargs, "U|O$O:resolve_many", const_cast<char**>(names), &queries,
-                                   &dial_object, &threads_object)) {
+                                   &override_object, &threads_object)) {
     return nullptr;
   }
   std::size_t threads = 0;
@@ -205,10 +205,10 @@ PyObject* pack_set_resolve_many(PyObject* self, PyObject* args, PyObject* kwargs
     threads = static_cast<std::size_t>(wanted);
   }
   std::string_view queries_json;
-  std::optional<std::string_view> dial;
-  if (!utf8_of(queries, queries_json) || !dial_of(dial_object, dial)) return nullptr;
+  std::optional<std::string_view> strictness_override;
+  if (!utf8_of(queries, queries_json) || !override_of(override_object, strictness_override)) return nullptr;
   const wire::PackSet& set = set_of(self);
-  return answer(true, [&] { return set.resolve_many_json(queries_json, dial, threads); });
+  return answer(true, [&] { return set.resolve_many_json(queries_json, strictness_override, threads); });
 }
 
 PyObject* pack_set_keys(PyObject* self, PyObject*) {

@@ -29,12 +29,12 @@ Result<PackSet> PackSet::read(std::string_view packs_json) {
   return set;
 }
 
-ControlDecision PackSet::decide(const RegulatoryQuery& query, const std::optional<Strictness>& dial) const {
+ControlDecision PackSet::decide(const RegulatoryQuery& query, const std::optional<Strictness>& strictness) const {
   const std::array<std::string, 2> keys = InMemoryRegulatoryPolicyAdapter::lookup_keys(query);
   for (const std::string& key : keys) {
     if (const std::optional<std::size_t> at = table_.position(key)) {
-      const std::optional<PolicyPackToml>& pack = packs_[*at];
-      return decide_from_pack(pack ? &*pack : nullptr, key, dial, query);
+      const std::optional<PolicyPack>& pack = packs_[*at];
+      return decide_from_pack(pack ? &*pack : nullptr, key, strictness, query);
     }
   }
   // As the adapter does: the marker names the first key tried.
@@ -45,7 +45,7 @@ Result<std::string> PackSet::resolve_json(std::string_view query_json,
                                           std::optional<std::string_view> strictness_override) const {
   Result<WireQuery> query = WireQuery::read(query_json);
   if (!query.ok()) return std::move(query.error());
-  const ControlDecision decision = decide(std::move(query.value()).into_core(), parse_dial(strictness_override));
+  const ControlDecision decision = decide(std::move(query.value()).into_core(), parse_strictness(strictness_override));
   std::string text;
   WireDecision::from_core(decision).write(text);
   return text;
@@ -55,7 +55,7 @@ Result<std::string> PackSet::resolve_with_receipts_json(std::string_view query_j
                                                          std::optional<std::string_view> strictness_override) const {
   Result<WireQuery> query = WireQuery::read(query_json);
   if (!query.ok()) return std::move(query.error());
-  const ControlDecision decision = decide(std::move(query.value()).into_core(), parse_dial(strictness_override));
+  const ControlDecision decision = decide(std::move(query.value()).into_core(), parse_strictness(strictness_override));
   return decision_with_receipts_json(decision, ctx_json);
 }
 
@@ -64,7 +64,7 @@ Result<std::string> PackSet::explain_json(std::string_view query_json,
   Result<WireQuery> query = WireQuery::read(query_json);
   if (!query.ok()) return std::move(query.error());
   // The explanation reads the pack's text again for the places it cites.
-  return explanation_json(table_, parse_dial(strictness_override), std::move(query.value()).into_core());
+  return explanation_json(table_, parse_strictness(strictness_override), std::move(query.value()).into_core());
 }
 
 std::optional<std::string> PackSet::pack_text(std::string_view key) const {

@@ -44,7 +44,7 @@ class PackSet {
                                         std::size_t threads) const;
 
   // The decision for a query already read.
-  ControlDecision decide(const RegulatoryQuery& query, const std::optional<Strictness>& dial) const;
+  ControlDecision decide(const RegulatoryQuery& query, const std::optional<Strictness>& strictness) const;
 
   // The pack keys in ascending byte order, each once.
   const std::vector<PackTable::Entry>& entries() const { return table_.entries(); }
@@ -58,7 +58,7 @@ class PackSet {
   PackTable table_;
   // One per table entry, in the same order; absent for a text that is not
   // a pack.
-  std::vector<std::optional<PolicyPackToml>> packs_;
+  std::vector<std::optional<PolicyPack>> packs_;
 };
 
 }  // namespace zorv::wire

@@ -31,7 +31,7 @@ constexpr std::size_t kDecisionOverhead = 400;
 // Shared by the threads of one batch.
 struct Batch {
   const PackSet& set;
-  const std::optional<Strictness>& dial;
+  const std::optional<Strictness>& strictness;
   const std::vector<std::string_view>& queries;
   std::size_t run_length;
   std::vector<std::string> run_texts;
@@ -57,7 +57,7 @@ struct Batch {
       Result<WireQuery> query = WireQuery::read(queries[i]);
       if (!query.ok()) return false;
       if (i != begin) text += ',';
-      WireDecision::from_core(set.decide(std::move(query.value()).into_core(), dial)).write(text);
+      WireDecision::from_core(set.decide(std::move(query.value()).into_core(), strictness)).write(text);
     }
     return true;
   }
@@ -80,10 +80,10 @@ struct Batch {
 Result<std::string> PackSet::resolve_many_json(std::string_view queries_json,
                                                std::optional<std::string_view> strictness_override,
                                                std::size_t threads) const {
-  std::optional<Strictness> dial;
-  if (strictness_override) dial = Strictness::parse(*strictness_override);
+  std::optional<Strictness> strictness;
+  if (strictness_override) strictness = Strictness::parse(*strictness_override);
   const auto one_reader = [&] {
-    return decide_each_query(queries_json, [&](const RegulatoryQuery& query) { return decide(query, dial); });
+    return decide_each_query(queries_json, [&](const RegulatoryQuery& query) { return decide(query, strictness); });
   };
   const std::optional<json::ArrayElements> found = json::array_elements(queries_json);
   // Each element is read as a document of its own, one level shallower
@@ -96,7 +96,7 @@ Result<std::string> PackSet::resolve_many_json(std::string_view queries_json,
   // On one thread the whole batch is one run.
   const std::size_t runs_wanted = threads == 1 ? 1 : threads * kRunsPerThread;
   const std::size_t run_length = std::max<std::size_t>(1, (queries.size() + runs_wanted - 1) / runs_wanted);
-  Batch batch{*this, dial, queries, run_length, {}, {}, {}, {}, {}};
+  Batch batch{*this, strictness, queries, run_length, {}, {}, {}, {}, {}};
   batch.run_texts.resize((queries.size() + run_length - 1) / run_length);
 
   std::vector<std::thread> helpers;
