@@ -111,6 +111,36 @@ def _outside(as_of, pack):
     return (low is not None and as_of < low) or (high is not None and as_of > high)
 
 
+def decide_read_pack(pack, source, override, query):
+    """The decision over a pack already read (None: it could not be)."""
+    if pack is None:
+        return _fall_back(query, f"<malformed:{source}>")
+    if override is not None:
+        strictness = override
+    elif pack["strictness"] is not None:
+        strictness = pack["strictness"]
+    else:
+        strictness = "aggressive"
+    as_of = query.get("as_of")
+    if as_of is not None and _outside(as_of, pack):
+        return _fall_back(query, f"<outside-effective-envelope:{source}>")
+    floor = pack["legally_required"]
+    if strictness == "minimal" and not floor:
+        return _fall_back(query, f"<minimal-missing-floor:{source}>")
+
+    universe = set(query["universe"])
+    if strictness == "as_configured" and query["subject"] in pack["subject"]:
+        candidates = pack["subject"][query["subject"]] & universe
+    elif strictness == "minimal":
+        candidates = floor & universe
+    else:
+        candidates = universe
+    if pack["prohibited"] is not None:
+        candidates = candidates - pack["prohibited"]
+    return _decision(_byte_sorted(candidates), strictness, source, query["profile"],
+                     pack["legal_review_status"], pack["last_reviewed_against_guidance"])
+
+
 class Resolver:
     """The resolution, parametrised over the JSON and TOML `loads` it parses with."""
 
@@ -151,34 +181,14 @@ class Resolver:
         return _fall_back(query, f"<missing:{primary}>")
 
     def _decide_from_pack(self, text, source, override, query):
-        try:
-            pack = _read_pack(self._toml_loads(text))
-        except Exception:  # any parser's failure, or the wrong shape: fail closed
-            return _fall_back(query, f"<malformed:{source}>")
-        if override is not None:
-            strictness = override
-        elif pack["strictness"] is not None:
-            strictness = pack["strictness"]
-        else:
-            strictness = "aggressive"
-        as_of = query.get("as_of")
-        if as_of is not None and _outside(as_of, pack):
-            return _fall_back(query, f"<outside-effective-envelope:{source}>")
-        floor = pack["legally_required"]
-        if strictness == "minimal" and not floor:
-            return _fall_back(query, f"<minimal-missing-floor:{source}>")
+        return decide_read_pack(self.read_pack(text), source, override, query)
 
-        universe = set(query["universe"])
-        if strictness == "as_configured" and query["subject"] in pack["subject"]:
-            candidates = pack["subject"][query["subject"]] & universe
-        elif strictness == "minimal":
-            candidates = floor & universe
-        else:
-            candidates = universe
-        if pack["prohibited"] is not None:
-            candidates = candidates - pack["prohibited"]
-        return _decision(_byte_sorted(candidates), strictness, source, query["profile"],
-                         pack["legal_review_status"], pack["last_reviewed_against_guidance"])
+    def read_pack(self, text):
+        """The pack in `text`, or None when it cannot be read (the malformed fall-back)."""
+        try:
+            return _read_pack(self._toml_loads(text))
+        except Exception:  # any parser's failure, or the wrong shape: fail closed
+            return None
 
     def _read_context(self, ctx_json):
         ctx = self._parse(ctx_json, CTX_ERROR)

@@ -1,15 +1,46 @@
 // Fuzzes resolve_json, the operation behind `resolve`.
 // Input: packs_json 0xFF query_json [0xFF strictness_override].
+// The prepared pack set must answer every input exactly as the call does:
+// one query, its explanation, and a batch on one thread and on several.
 #include <simdjson.h>
 
 #include "text/utf8_validation.h"
 #include "fuzz_input.h"
+#include "wire_tools/explain_json.h"
 #include "wire/pack_index.h"
+#include "wire_tools/pack_set.h"
 #include "wire/resolve_json.h"
+#include "wire/resolve_many_json.h"
 #include "wire_checks.h"
 
 using namespace zorv;
 using namespace zorv::fuzz;
+
+namespace {
+
+bool same(const wire::Result<std::string>& a, const wire::Result<std::string>& b) {
+  if (a.ok() != b.ok()) return false;
+  return a.ok() ? a.value() == b.value() : a.error().text == b.error().text;
+}
+
+void check_pack_set(std::string_view packs, std::string_view query, std::optional<std::string_view> dial,
+                    const wire::Result<std::string>& resolved) {
+  const wire::Result<wire::PackSet> set = wire::PackSet::read(packs);
+  require(set.ok() == wire::PackIndex::read(packs).ok(), "a set is built exactly from a usable map");
+  if (!set.ok()) {
+    require(!resolved.ok() && resolved.error().text == set.error().text, "the set blames the map as resolve does");
+    return;
+  }
+  require(same(set.value().resolve_json(query, dial), resolved), "the set resolves as resolve does");
+  require(same(set.value().explain_json(query, dial), wire::explain_json(packs, query, dial)),
+          "the set explains as explain does");
+  const std::string batch = "[" + std::string(query) + ",\n" + std::string(query) + "]";
+  const wire::Result<std::string> many = wire::resolve_many_json(packs, batch, dial);
+  require(same(set.value().resolve_many_json(batch, dial, 1), many), "a batch on one thread is resolve_many's");
+  require(same(set.value().resolve_many_json(batch, dial, 3), many), "a batch on three threads is resolve_many's");
+}
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const auto parts = split_input(data, size);
@@ -21,6 +52,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (dial && !text::is_valid_utf8(*dial)) return -1;
 
   wire::Result<std::string> result = wire::resolve_json(packs, query, dial);
+  check_pack_set(packs, query, dial, result);
   if (!result.ok()) {
     const std::string& message = result.error().text;
     check_error(message);

@@ -5,8 +5,10 @@
 ``resolve_many`` answers many queries against one pack map in one call, and
 ``lint`` and ``lint_dir`` find the mistakes in packs that silently change
 answers, and ``diff`` says exactly what a change to the packs does to the
-answers. The ``zorv`` command (also ``python -m zorv_tools``) puts these and
-a pack test runner on the command line.
+answers. ``PackSet`` reads a pack map once and answers queries against it,
+for services that answer many. The ``zorv`` command (also
+``python -m zorv_tools``) puts these and a pack test runner on the command
+line.
 """
 
 import typing as _typing
@@ -14,11 +16,12 @@ import typing as _typing
 from . import _native
 from .pack_diff import diff
 from .pack_lint import Finding, findings_to_json, lint, lint_dir
+from .pack_set import PackSet
 from .packs import PackLoadError, load_packs
 from .query_lines import is_json_array as _is_json_array
 from .query_lines import resolve_query_file as _resolve_query_file
 
-__all__ = ["Finding", "PackLoadError", "diff", "explain", "findings_to_json", "lint", "lint_dir",
+__all__ = ["Finding", "PackLoadError", "PackSet", "diff", "explain", "findings_to_json", "lint", "lint_dir",
            "load_packs", "resolve_many"]
 
 

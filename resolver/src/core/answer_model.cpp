@@ -25,7 +25,10 @@ ControlSet AnswerModel::set() const {
 
 ControlSet AnswerModel::apply(const ControlUniverse& universe) const {
   if (fall_back) return universe.sorted();
-  ControlSet candidates = form == Form::universe_and ? universe.members_of(list->controls) : universe.sorted();
+  if (form != Form::universe_and) {
+    return removes_any(prohibited) ? universe.sorted_without(prohibited->controls) : universe.sorted();
+  }
+  ControlSet candidates = universe.members_of(list->controls);
   return removes_any(prohibited) ? candidates.difference(prohibited->controls) : candidates;
 }
 

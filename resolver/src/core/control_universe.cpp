@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <functional>
+#include <cstring>
+
+#include "core/key_hash.h"
 
 namespace zorv {
 
@@ -16,15 +18,9 @@ ControlUniverse ControlUniverse::from_list(const std::vector<ControlKey>& keys) 
 
 ControlSet ControlUniverse::sorted() const { return ControlSet::from_views(keys()); }
 
-namespace {
-
-// The whole key goes into the hash: keys that share their ends (long common
-// prefixes and suffixes are common in control names, and a hostile pack can
-// make them all alike) must not share a slot chain, or looking the universe
-// up in the list would cost the list's length for every key.
-std::uint64_t key_hash(std::string_view key) { return std::hash<std::string_view>()(key); }
-
-}  // namespace
+ControlSet ControlUniverse::sorted_without(const ControlSet& removed) const {
+  return ControlSet::from_views_without(keys(), removed);
+}
 
 ControlSet ControlUniverse::members_of(const ControlSet& list) const {
   const std::vector<std::string_view>& listed = list.keys();
@@ -38,15 +34,16 @@ ControlSet ControlUniverse::members_of(const ControlSet& list) const {
   const size_t mask = slots - 1;
   constexpr size_t kEmpty = SIZE_MAX;
   std::vector<size_t> table(slots, kEmpty);
+  const std::uint64_t seed = key_hash_seed();
   for (size_t i = 0; i < listed.size(); ++i) {
-    size_t slot = key_hash(listed[i]) & mask;
+    size_t slot = key_hash(listed[i], seed) & mask;
     while (table[slot] != kEmpty) slot = (slot + 1) & mask;
     table[slot] = i;
   }
   std::vector<std::uint8_t> found(listed.size(), 0);
   size_t found_count = 0;
   for (const std::string_view key : keys()) {
-    for (size_t slot = key_hash(key) & mask; table[slot] != kEmpty; slot = (slot + 1) & mask) {
+    for (size_t slot = key_hash(key, seed) & mask; table[slot] != kEmpty; slot = (slot + 1) & mask) {
       if (listed[table[slot]] != key) continue;
       std::uint8_t& mark = found[table[slot]];
       found_count += mark ^ 1u;

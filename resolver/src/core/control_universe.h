@@ -30,6 +30,8 @@ class ControlUniverse {
 
   // The whole universe as an ordered set: ascending byte order, repeats dropped.
   ControlSet sorted() const;
+  // The same without the members of `removed`, copied once.
+  ControlSet sorted_without(const ControlSet& removed) const;
 
   // The members of `list` that the universe also lists.
   ControlSet members_of(const ControlSet& list) const;

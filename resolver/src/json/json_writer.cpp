@@ -2,6 +2,8 @@
 
 #include <array>
 #include <charconv>
+#include <cstdint>
+#include <cstring>
 
 namespace zorv::json {
 
@@ -56,6 +58,19 @@ struct ValueWriter {
   }
 };
 
+// Whether any of the eight bytes at `at` is below 0x20, '"' or '\\': exact
+// for the eight as a whole (bytes of 0x80 and above never count).
+bool may_need_escape(const char* at) {
+  constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+  constexpr std::uint64_t kHighs = 0x8080808080808080ULL;
+  std::uint64_t word = 0;
+  std::memcpy(&word, at, sizeof word);
+  const std::uint64_t quote = word ^ (kOnes * '"');
+  const std::uint64_t backslash = word ^ (kOnes * '\\');
+  const std::uint64_t below_space = word - kOnes * 0x20;
+  return (((below_space & ~word) | ((quote - kOnes) & ~quote) | ((backslash - kOnes) & ~backslash)) & kHighs) != 0;
+}
+
 }  // namespace
 
 void append_string(std::string& out, std::string_view text) {
@@ -63,6 +78,9 @@ void append_string(std::string& out, std::string_view text) {
   out += '"';
   size_t run_start = 0;
   for (size_t i = 0; i < text.size(); ++i) {
+    // Most text needs no escape at all: eight bytes are cleared at once.
+    while (i + 8 <= text.size() && !may_need_escape(text.data() + i)) i += 8;
+    if (i >= text.size()) break;
     const char escape = kEscape[static_cast<unsigned char>(text[i])];
     if (escape == 0) continue;
     out.append(text, run_start, i - run_start);

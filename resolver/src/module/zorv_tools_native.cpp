@@ -2,18 +2,14 @@
 // built from the same wire and core libraries as `zorv`. It converts texts
 // in and out and turns error messages into ValueError; everything else is
 // the wire layer's. Built against the stable ABI (3.9).
-#ifndef Py_LIMITED_API
-#define Py_LIMITED_API 0x03090000
-#endif
-#define PY_SSIZE_T_CLEAN
-#include <Python.h>
+#include "native_results.h"
 
-#include <exception>
 #include <optional>
 #include <string>
 #include <string_view>
 
 #include "boundary.h"
+#include "pack_set_type.h"
 #include "wire_tools/diff_json.h"
 #include "wire_tools/explain_json.h"
 #include "wire_tools/lint_json.h"
@@ -23,19 +19,7 @@
 
 namespace {
 
-// Runs `call` and turns an escaped C++ exception into RuntimeError rather
-// than letting it cross into the interpreter.
-template <class Call>
-PyObject* guarded(Call call) {
-  try {
-    return zorv::boundary::text_or_value_error(call());
-  } catch (const std::exception& fault) {
-    PyErr_SetString(PyExc_RuntimeError, fault.what());
-  } catch (...) {
-    PyErr_SetString(PyExc_RuntimeError, "unknown internal fault");
-  }
-  return nullptr;
-}
+using zorv::native::guarded;
 
 // Two texts and an optional dial, by position or keyword.
 template <class WireCall>
@@ -134,4 +118,11 @@ PyModuleDef kModule = {PyModuleDef_HEAD_INIT, "_native", "The resolver's native 
 
 }  // namespace
 
-PyMODINIT_FUNC PyInit__native(void) { return PyModule_Create(&kModule); }
+PyMODINIT_FUNC PyInit__native(void) {
+  PyObject* module = PyModule_Create(&kModule);
+  if (module != nullptr && zorv::native::add_pack_set_type(module) < 0) {
+    Py_DECREF(module);
+    return nullptr;
+  }
+  return module;
+}

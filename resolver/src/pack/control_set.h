@@ -27,6 +27,8 @@ class ControlSet {
   // The views need only live for the call.
   static ControlSet from_views(std::vector<std::string_view> keys);
   static ControlSet from_list(const std::vector<ControlKey>& keys);
+  // from_views(keys).difference(removed), with the keys copied once.
+  static ControlSet from_views_without(std::vector<std::string_view> keys, const ControlSet& removed);
   // Copies keys that are already in ascending byte order, each once.
   static ControlSet from_sorted_unique(const std::vector<std::string_view>& keys);
 

@@ -4,6 +4,8 @@
 // keys; copies are deep and their views point into the copy.
 #pragma once
 
+#include <cstddef>
+#include <memory>
 #include <string_view>
 #include <vector>
 
@@ -23,7 +25,9 @@ class KeyBlock {
   const std::vector<std::string_view>& keys() const { return keys_; }
 
  private:
-  std::vector<char> bytes_;             // every key's bytes, back to back
+  // Every key's bytes, back to back; left uninitialised until the keys are
+  // copied in, so a block is written once.
+  std::unique_ptr<char[]> bytes_;
   std::vector<std::string_view> keys_;  // into bytes_
 };
 

@@ -35,6 +35,8 @@ class PackIndex final : public PackLookup {
   std::optional<std::string_view> find(std::string_view key, std::string& storage) const override;
 
   std::size_t size() const { return entries_.size(); }
+  // Every member in text order, repeated keys included.
+  const std::vector<Entry>& entries() const { return entries_; }
 
   // Every key with its text, decoded; for a repeated key the last one wins,
   // as in find.

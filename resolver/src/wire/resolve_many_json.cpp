@@ -3,6 +3,7 @@
 #include "core/in_memory_regulatory_policy_adapter.h"
 #include "json/json_reader.h"
 #include "wire/pack_index.h"
+#include "wire/pack_table.h"
 #include "wire/wire_decision.h"
 #include "wire/wire_query.h"
 
@@ -15,9 +16,16 @@ Result<std::string> resolve_many_json(std::string_view packs_json, std::string_v
 
   std::optional<Strictness> strictness;
   if (strictness_override) strictness = Strictness::parse(*strictness_override);
+  // Sorted once, so that each distinct key costs a binary search, not a
+  // scan of the whole map.
+  const PackTable table(packs.value());
   PackCache cache;
-  const InMemoryRegulatoryPolicyAdapter adapter(std::move(strictness), packs.value(), cache);
+  const InMemoryRegulatoryPolicyAdapter adapter(std::move(strictness), table, cache);
+  return decide_each_query(queries_json, [&](const RegulatoryQuery& query) { return adapter.required_controls(query); });
+}
 
+Result<std::string> decide_each_query(std::string_view queries_json,
+                                      const std::function<ControlDecision(const RegulatoryQuery&)>& decide) {
   // Each query is decided as soon as it is read, so only one is held at a
   // time; a fault in a later query throws the decisions so far away.
   std::string text = "[";
@@ -32,7 +40,7 @@ Result<std::string> resolve_many_json(std::string_view packs_json, std::string_v
           if (!WireQuery::read_from(reader, query)) return false;
           in_query = false;
           if (count++ > 0) text += ',';
-          WireDecision::from_core(adapter.required_controls(std::move(query).into_core())).write(text);
+          WireDecision::from_core(decide(std::move(query).into_core())).write(text);
           return true;
         },
         "a sequence");

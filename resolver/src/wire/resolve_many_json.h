@@ -2,10 +2,13 @@
 // each pack it holds at most once, however many queries ask for it.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
 
+#include "core/control_decision.h"
+#include "core/regulatory_query.h"
 #include "wire/result.h"
 
 namespace zorv::wire {
@@ -17,5 +20,10 @@ namespace zorv::wire {
 // the fault, with its line and column in the whole of `queries_json`.
 Result<std::string> resolve_many_json(std::string_view packs_json, std::string_view queries_json,
                                       std::optional<std::string_view> strictness_override);
+
+// The array half of resolve_many_json: reads `queries_json` one query at a
+// time and writes what `decide` gives for each, with the same messages.
+Result<std::string> decide_each_query(std::string_view queries_json,
+                                      const std::function<ControlDecision(const RegulatoryQuery&)>& decide);
 
 }  // namespace zorv::wire

@@ -14,11 +14,14 @@ Result<std::string> resolve_with_receipts_json(std::string_view packs_json, std:
                                                std::optional<std::string_view> strictness_override) {
   Result<ControlDecision> decision = decide(packs_json, query_json, strictness_override);
   if (!decision.ok()) return std::move(decision.error());
+  return decision_with_receipts_json(decision.value(), ctx_json);
+}
+
+Result<std::string> decision_with_receipts_json(const ControlDecision& core, std::string_view ctx_json) {
   Result<WireReceiptContext> wire_context = WireReceiptContext::read(ctx_json);
   if (!wire_context.ok()) return std::move(wire_context.error());
   const receipt::ReceiptContext context = std::move(wire_context.value()).into_core();
 
-  const ControlDecision& core = decision.value();
   json::JsonObject combined;
   combined.emplace("decision", WireDecision::from_core(core).to_json_value());
   combined.emplace("receipt_dpv27560", receipt::dpv_27560(core, context));

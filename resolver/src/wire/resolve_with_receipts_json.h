@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/control_decision.h"
 #include "wire/result.h"
 
 namespace zorv::wire {
@@ -17,5 +18,8 @@ namespace zorv::wire {
 Result<std::string> resolve_with_receipts_json(std::string_view packs_json, std::string_view query_json,
                                                std::string_view ctx_json,
                                                std::optional<std::string_view> strictness_override);
+
+// The second half: `decision` already made, then the context and receipts.
+Result<std::string> decision_with_receipts_json(const ControlDecision& decision, std::string_view ctx_json);
 
 }  // namespace zorv::wire

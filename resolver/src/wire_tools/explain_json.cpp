@@ -56,7 +56,12 @@ Result<std::string> explain_json(std::string_view packs_json, std::string_view q
                                  std::optional<std::string_view> strictness_override) {
   Result<WireCall> call = WireCall::read(packs_json, query_json, strictness_override);
   if (!call.ok()) return std::move(call.error());
-  const DecisionExplanation explained = explain_decision(call.value().packs, call.value().strictness_override, call.value().query);
+  return explanation_json(call.value().packs, call.value().strictness_override, call.value().query);
+}
+
+std::string explanation_json(const PackLookup& packs, const std::optional<Strictness>& strictness_override,
+                             const RegulatoryQuery& query) {
+  const DecisionExplanation explained = explain_decision(packs, strictness_override, query);
 
   std::string out = R"({"decision":)";
   WireDecision::from_core(explained.decision).write(out);

@@ -14,11 +14,18 @@
 #include <string>
 #include <string_view>
 
+#include "pack/pack_lookup.h"
+#include "core/regulatory_query.h"
+#include "core/strictness.h"
 #include "wire/result.h"
 
 namespace zorv::wire {
 
 Result<std::string> explain_json(std::string_view packs_json, std::string_view query_json,
                                  std::optional<std::string_view> strictness_override);
+
+// The same JSON for a query already read, over packs already read.
+std::string explanation_json(const PackLookup& packs, const std::optional<Strictness>& strictness_override,
+                             const RegulatoryQuery& query);
 
 }  // namespace zorv::wire

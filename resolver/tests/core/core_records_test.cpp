@@ -138,6 +138,17 @@ TEST(ControlUniverse, KeepsPackListsToItWithoutSortingItself) {
     ASSERT_EQ(universe.sorted(), sorted);
     const ControlSet list = ControlSet::from_list(random_keys(random() % 20));
     ASSERT_EQ(universe.members_of(list), list.intersection(sorted));
+    ASSERT_EQ(universe.sorted_without(list), sorted.difference(list));
+  }
+  // Keys that agree on their first fifteen to eighteen bytes sort whole.
+  for (int round = 0; round < 200; ++round) {
+    std::vector<ControlKey> given = random_keys(random() % 60);
+    for (auto& key : given) key = std::string(15 + random() % 4, 'p') + key;
+    std::vector<ControlKey> expected = given;
+    std::sort(expected.begin(), expected.end());
+    expected.erase(std::unique(expected.begin(), expected.end()), expected.end());
+    const ControlSet sorted = ControlUniverse::from_list(given).sorted();
+    ASSERT_EQ(std::vector<ControlKey>(sorted.keys().begin(), sorted.keys().end()), expected);
   }
   const ControlUniverse original = ControlUniverse::from_list({"b", "a", std::string(40, 'x')});
   ControlUniverse copy = original;

@@ -1,0 +1,317 @@
+// The native PackSet type. Each object holds the `str` it was built from and
+// the set read from that string's own UTF-8 form, which the interpreter
+// keeps with the string, so the map's text is held once. Nothing is created
+// in `__init__` and nothing can be changed after `__new__`: the object is
+// immutable, and any number of threads may use it at once. The lock is
+// released while a batch runs on its threads, while a set is built, and
+// while a large query is answered.
+#include "pack_set_type.h"
+
+#include <sched.h>
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <thread>
+
+#include "wire_tools/pack_set.h"
+
+// Part of the stable ABI from 3.10, and exported with the same signature by
+// 3.9, whose limited headers do not declare it.
+#if Py_LIMITED_API + 0 < 0x030A0000
+extern "C" const char* PyUnicode_AsUTF8AndSize(PyObject* unicode, Py_ssize_t* size);
+#endif
+
+namespace zorv::native {
+namespace {
+
+struct PackSetObject {
+  PyObject_HEAD
+  PyObject* text;        // the `str` the set was read from
+  wire::PackSet* set;    // owned; reads borrow `text`'s UTF-8 form
+};
+
+// Queries at least this long are answered with the interpreter lock
+// released; for shorter ones releasing costs more than it frees.
+constexpr Py_ssize_t kReleaseLockFrom = 16 * 1024;
+
+const wire::PackSet& set_of(PyObject* self) { return *reinterpret_cast<PackSetObject*>(self)->set; }
+
+bool utf8_of(PyObject* text, std::string_view& out) {
+  Py_ssize_t size = 0;
+  const char* data = PyUnicode_AsUTF8AndSize(text, &size);
+  if (data == nullptr) return false;
+  out = std::string_view(data, static_cast<std::size_t>(size));
+  return true;
+}
+
+// The strictness_override argument: absent for None or not given.
+bool override_of(PyObject* argument, std::optional<std::string_view>& out) {
+  if (argument == nullptr || argument == Py_None) return true;
+  if (!PyUnicode_Check(argument)) {
+    PyErr_SetString(PyExc_TypeError, "strictness_override must be a str or None");
+    return false;
+  }
+  std::string_view text;
+  if (!utf8_of(argument, text)) return false;
+  out = text;
+  return true;
+}
+
+// Runs `work` (which returns a Result<std::string>) with the interpreter
+// lock released when `release` is true.
+template <class Work>
+PyObject* answer(bool release, Work work) {
+  return guarded_object([&]() -> PyObject* {
+    if (!release) return text_or_value_error(work());
+    std::optional<wire::Result<std::string>> result;
+    std::exception_ptr fault;
+    Py_BEGIN_ALLOW_THREADS
+    try {
+      result.emplace(work());
+    } catch (...) {
+      fault = std::current_exception();
+    }
+    Py_END_ALLOW_THREADS
+    if (fault) std::rethrow_exception(fault);
+    return text_or_value_error(*result);
+  });
+}
+
+PyObject* pack_set_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
+  PyObject* text = nullptr;
+  const char* names[] = {"packs_json", nullptr};
+  if (!PyArg_ParseTupleAndKeywords(args, kwargs, "U:PackSet", const_cast<char**>(names), &text)) return nullptr;
+  std::string_view packs_json;
+  if (!utf8_of(text, packs_json)) return nullptr;
+  return guarded_object([&]() -> PyObject* {
+    std::optional<wire::Result<wire::PackSet>> read;
+    std::exception_ptr fault;
+    Py_BEGIN_ALLOW_THREADS
+    try {
+      read.emplace(wire::PackSet::read(packs_json));
+    } catch (...) {
+      fault = std::current_exception();
+    }
+    Py_END_ALLOW_THREADS
+    if (fault) std::rethrow_exception(fault);
+    if (!read->ok()) return text_or_value_error(std::move(read->error()));
+    auto set = std::make_unique<wire::PackSet>(std::move(read->value()));
+    const auto alloc = reinterpret_cast<allocfunc>(PyType_GetSlot(type, Py_tp_alloc));
+    PyObject* self = alloc(type, 0);
+    if (self == nullptr) return nullptr;
+    auto* object = reinterpret_cast<PackSetObject*>(self);
+    Py_INCREF(text);
+    object->text = text;
+    object->set = set.release();
+    return self;
+  });
+}
+
+void pack_set_dealloc(PyObject* self) {
+  auto* object = reinterpret_cast<PackSetObject*>(self);
+  delete object->set;
+  Py_XDECREF(object->text);
+  PyTypeObject* type = Py_TYPE(self);
+  const auto free_object = reinterpret_cast<freefunc>(PyType_GetSlot(type, Py_tp_free));
+  free_object(self);
+  Py_DECREF(type);
+}
+
+PyObject* pack_set_resolve(PyObject* self, PyObject* args, PyObject* kwargs) {
+  PyObject* query = nullptr;
+  PyObject* override_object = nullptr;
+  const char* names[] = {"query_json", "strictness_override", nullptr};
+  if (!PyArg_ParseTupleAndKeywords(args, kwargs, "U|O:resolve", const_cast<char**>(names), &query, &override_object)) {
+    return nullptr;
+  }
+  std::string_view query_json;
+  std::optional<std::string_view> strictness_override;
+  if (!utf8_of(query, query_json) || !override_of(override_object, strictness_override)) return nullptr;
+  const wire::PackSet& set = set_of(self);
+  return answer(static_cast<Py_ssize_t>(query_json.size()) >= kReleaseLockFrom,
+                [&] { return set.resolve_json(query_json, strictness_override); });
+}
+
+PyObject* pack_set_explain(PyObject* self, PyObject* args, PyObject* kwargs) {
+  PyObject* query = nullptr;
+  PyObject* override_object = nullptr;
+  const char* names[] = {"query_json", "strictness_override", nullptr};
+  if (!PyArg_ParseTupleAndKeywords(args, kwargs, "U|O:explain", const_cast<char**>(names), &query, &override_object)) {
+    return nullptr;
+  }
+  std::string_view query_json;
+  std::optional<std::string_view> strictness_override;
+  if (!utf8_of(query, query_json) || !override_of(override_object, strictness_override)) return nullptr;
+  const wire::PackSet& set = set_of(self);
+  return answer(static_cast<Py_ssize_t>(query_json.size()) >= kReleaseLockFrom,
+                [&] { return set.explain_json(query_json, strictness_override); });
+}
+
+PyObject* pack_set_resolve_with_receipts(PyObject* self, PyObject* args, PyObject* kwargs) {
+  PyObject* query = nullptr;
+  PyObject* context = nullptr;
+  PyObject* override_object = nullptr;
+  const char* names[] = {"query_json", "ctx_json", "strictness_override", nullptr};
+  if (!PyArg_ParseTupleAndKeywords(args, kwargs, "UU|O:resolve_with_receipts", const_cast<char**>(names), &query,
+                                   &context, &override_object)) {
+    return nullptr;
+  }
+  std::string_view query_json;
+  std::string_view ctx_json;
+  std::optional<std::string_view> strictness_override;
+  if (!utf8_of(query, query_json) || !utf8_of(context, ctx_json) || !override_of(override_object, strictness_override)) return nullptr;
+  const wire::PackSet& set = set_of(self);
+  return answer(static_cast<Py_ssize_t>(query_json.size()) >= kReleaseLockFrom,
+                [&] { return set.resolve_with_receipts_json(query_json, ctx_json, strictness_override); });
+}
+
+// The cores this process may run on.
+std::size_t usable_cores() {
+  cpu_set_t cores;
+  if (sched_getaffinity(0, sizeof cores, &cores) == 0) {
+    const int count = CPU_COUNT(&cores);
+    if (count > 0) return static_cast<std::size_t>(count);
+  }
+  const unsigned hardware = std::thread::hardware_concurrency();
+  return hardware > 0 ? hardware : 1;
+}
+
+PyObject* pack_set_resolve_many(PyObject* self, PyObject* args, PyObject* kwargs) {
+  PyObject* queries = nullptr;
+  PyObject* override_object = nullptr;
+  PyObject* threads_object = Py_None;
+  const char* names[] = {"queries_json", "strictness_override", "threads", nullptr};
+  if (!PyArg_ParseTupleAndKeywords(args, kwargs, "U|O$O:resolve_many", const_cast<char**>(names), &queries,
+                                   &override_object, &threads_object)) {
+    return nullptr;
+  }
+  std::size_t threads = 0;
+  if (threads_object == Py_None) {
+    threads = usable_cores();
+  } else {
+    if (!PyLong_Check(threads_object) || PyBool_Check(threads_object)) {
+      PyErr_SetString(PyExc_TypeError, "threads must be an int or None");
+      return nullptr;
+    }
+    const long long wanted = PyLong_AsLongLong(threads_object);
+    if (wanted == -1 && PyErr_Occurred()) return nullptr;
+    if (wanted < 1) {
+      PyErr_SetString(PyExc_ValueError, "threads must be at least 1");
+      return nullptr;
+    }
+    // More threads than queries never helps, and the batch caps them so.
+    threads = static_cast<std::size_t>(wanted);
+  }
+  std::string_view queries_json;
+  std::optional<std::string_view> strictness_override;
+  if (!utf8_of(queries, queries_json) || !override_of(override_object, strictness_override)) return nullptr;
+  const wire::PackSet& set = set_of(self);
+  return answer(true, [&] { return set.resolve_many_json(queries_json, strictness_override, threads); });
+}
+
+PyObject* pack_set_keys(PyObject* self, PyObject*) {
+  return guarded_object([&]() -> PyObject* {
+    const auto& entries = set_of(self).entries();
+    PyObject* keys = PyList_New(static_cast<Py_ssize_t>(entries.size()));
+    if (keys == nullptr) return nullptr;
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+      const std::string_view key = entries[i].key;
+      PyObject* item = PyUnicode_FromStringAndSize(key.data(), static_cast<Py_ssize_t>(key.size()));
+      if (item == nullptr) {
+        Py_DECREF(keys);
+        return nullptr;
+      }
+      PyList_SetItem(keys, static_cast<Py_ssize_t>(i), item);
+    }
+    return keys;
+  });
+}
+
+PyObject* pack_set_pack_utf8(PyObject* self, PyObject* args) {
+  PyObject* key_object = nullptr;
+  if (!PyArg_ParseTuple(args, "U:_pack_utf8", &key_object)) return nullptr;
+  std::string_view key;
+  if (!utf8_of(key_object, key)) return nullptr;
+  return guarded_object([&]() -> PyObject* {
+    const std::optional<std::string> text = set_of(self).pack_text(key);
+    if (!text) {
+      PyErr_SetObject(PyExc_KeyError, key_object);
+      return nullptr;
+    }
+    return PyBytes_FromStringAndSize(text->data(), static_cast<Py_ssize_t>(text->size()));
+  });
+}
+
+Py_ssize_t pack_set_length(PyObject* self) { return static_cast<Py_ssize_t>(set_of(self).size()); }
+
+PyObject* pack_set_packs_json(PyObject* self, void*) {
+  PyObject* text = reinterpret_cast<PackSetObject*>(self)->text;
+  Py_INCREF(text);
+  return text;
+}
+
+template <class Method>
+PyCFunction as_function(Method method) {
+  return reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(method));
+}
+
+PyMethodDef kMethods[] = {
+    {"resolve", as_function(pack_set_resolve), METH_VARARGS | METH_KEYWORDS,
+     "resolve(query_json, strictness_override=None) -> str\n\n"
+     "The text zorv.resolve gives for this set's pack map and the same query and dial."},
+    {"resolve_with_receipts", as_function(pack_set_resolve_with_receipts), METH_VARARGS | METH_KEYWORDS,
+     "resolve_with_receipts(query_json, ctx_json, strictness_override=None) -> str\n\n"
+     "The text zorv.resolve_with_receipts gives for this set's pack map and the same arguments."},
+    {"explain", as_function(pack_set_explain), METH_VARARGS | METH_KEYWORDS,
+     "explain(query_json, strictness_override=None) -> str\n\n"
+     "The text zorv_tools.explain gives for this set's pack map and the same query and dial."},
+    {"resolve_many", as_function(pack_set_resolve_many), METH_VARARGS | METH_KEYWORDS,
+     "resolve_many(queries_json, strictness_override=None, *, threads=None) -> str\n\n"
+     "The text zorv_tools.resolve_many gives for this set's pack map, the queries shared out over\n"
+     "`threads` native threads (default: the usable cores) with the interpreter lock released.\n"
+     "The text is the same for every number of threads."},
+    {"keys", pack_set_keys, METH_NOARGS, "keys() -> list[str]\n\nThe pack keys in ascending order, each once."},
+    {"_pack_utf8", pack_set_pack_utf8, METH_VARARGS,
+     "_pack_utf8(key) -> bytes\n\nThe UTF-8 text of the pack filed under `key`; KeyError when there is none."},
+    {nullptr, nullptr, 0, nullptr},
+};
+
+PyGetSetDef kGetSets[] = {
+    {"packs_json", pack_set_packs_json, nullptr, "The pack map text the set was built from.", nullptr},
+    {nullptr, nullptr, nullptr, nullptr, nullptr},
+};
+
+PyType_Slot kSlots[] = {
+    {Py_tp_doc, const_cast<char*>("PackSet(packs_json)\n--\n\nA pack map read once, answering queries.")},
+    {Py_tp_new, reinterpret_cast<void*>(pack_set_new)},
+    {Py_tp_dealloc, reinterpret_cast<void*>(pack_set_dealloc)},
+    {Py_tp_methods, kMethods},
+    {Py_tp_getset, kGetSets},
+    {Py_mp_length, reinterpret_cast<void*>(pack_set_length)},
+    {0, nullptr},
+};
+
+PyType_Spec kSpec = {
+    "zorv_tools._native.PackSet",
+    sizeof(PackSetObject),
+    0,
+    Py_TPFLAGS_DEFAULT | Py_TPFLAGS_BASETYPE,
+    kSlots,
+};
+
+}  // namespace
+
+int add_pack_set_type(PyObject* module) {
+  PyObject* type = PyType_FromSpec(&kSpec);
+  if (type == nullptr) return -1;
+  // PyModule_AddObject steals the reference only when it succeeds.
+  if (PyModule_AddObject(module, "PackSet", type) < 0) {
+    Py_DECREF(type);
+    return -1;
+  }
+  return 0;
+}
+
+}  // namespace zorv::native

@@ -1,0 +1,104 @@
+#include "wire_tools/pack_set.h"
+
+#include <gtest/gtest.h>
+
+#include "json/json_array_elements.h"
+#include "json/json_reader.h"
+#include "wire/resolve_many_json.h"
+
+namespace zorv::wire {
+namespace {
+
+const std::string kPacks =
+    R"({"retail/payments.zorv.toml":"[meta]\nstrictness = \"as_configured\"\n[subject.card]\ncontrols = [\"mfa\"]",)"
+    R"("retail/pay\u006dents.zorv.toml":"[meta]\nstrictness = \"minimal\"\n[legally_required]\ncontrols = [\"pin\"]",)"
+    R"("retail/broken.toml":"[meta"})";
+
+std::string query(const std::string& domain) {
+  return R"({"domain":")" + domain + R"(","profile":"retail","jurisdiction":"EU","subject":"card","universe":["pin","mfa","log"]})";
+}
+
+TEST(ArrayElements, FindsEachElementOrDeclinesTheFrame) {
+  const struct {
+    std::string_view text;
+    std::optional<std::vector<std::string_view>> elements;
+    int deepest;
+  } rows[] = {
+      {" [ ] ", std::vector<std::string_view>{}, 0},
+      {"[1]", std::vector<std::string_view>{"1"}, 0},
+      {"[ {\"a\": [1, \"],\"]} ,\n\"x\\\"]\" ]", std::vector<std::string_view>{"{\"a\": [1, \"],\"]}", "\"x\\\"]\""}, 2},
+      {"[1 2, 3]", std::vector<std::string_view>{"1 2", "3"}, 0},  // an element the reader will refuse
+      {"[[[]]]", std::vector<std::string_view>{"[[]]"}, 2},
+      {"[1,]", std::nullopt, 0},
+      {"[,1]", std::nullopt, 0},
+      {"[1] x", std::nullopt, 0},
+      {"{}", std::nullopt, 0},
+      {"[\"open]", std::nullopt, 0},
+      {"[{]", std::nullopt, 0},
+      {"[}]", std::nullopt, 0},
+      {"[1", std::nullopt, 0},
+      {"", std::nullopt, 0},
+  };
+  for (const auto& row : rows) {
+    const std::optional<json::ArrayElements> found = json::array_elements(row.text);
+    ASSERT_EQ(found.has_value(), row.elements.has_value()) << row.text;
+    if (!found) continue;
+    EXPECT_EQ(found->elements, *row.elements) << row.text;
+    EXPECT_EQ(found->deepest, row.deepest) << row.text;
+  }
+}
+
+TEST(PackSet, KeepsTheLastTextOfARepeatedKeyEscapedOrNot) {
+  const Result<PackSet> set = PackSet::read(kPacks);
+  ASSERT_TRUE(set.ok());
+  std::vector<std::string_view> keys;
+  for (const PackTable::Entry& entry : set.value().entries()) keys.push_back(entry.key);
+  EXPECT_EQ(keys, (std::vector<std::string_view>{"retail/broken.toml", "retail/payments.zorv.toml"}));
+  EXPECT_EQ(set.value().pack_text("retail/payments.zorv.toml"),
+            "[meta]\nstrictness = \"minimal\"\n[legally_required]\ncontrols = [\"pin\"]");
+  EXPECT_EQ(set.value().pack_text("retail/payments.toml"), std::nullopt);
+}
+
+// Batches whose every query is usable, and batches that fail at the frame or
+// at one query, on any number of threads: the text or message is always
+// the one resolve_many_json gives.
+TEST(PackSet, BatchesOnAnyNumberOfThreadsAnswerAsResolveMany) {
+  std::string many = "[";
+  for (int i = 0; i < 300; ++i) many += (i ? ",\n" : "") + query(i % 3 == 0 ? "payments" : i % 3 == 1 ? "broken" : "x");
+  // A usable query with an ignored member of `arrays` nested arrays.
+  const auto nested = [](int arrays) {
+    const std::string usable = query("payments");
+    return usable.substr(0, usable.size() - 1) + ",\"n\":" + std::string(arrays, '[') + std::string(arrays, ']') + "}";
+  };
+  const std::string rows[] = {
+      "[]",
+      many + "]",
+      many + ",{\"domain\":1}]",                          // the last query unusable
+      "[" + query("a") + ",{}," + many.substr(1) + "]",   // an early one, then many good ones
+      many + ",]",                                        // the frame
+      many,                                               // unterminated
+      "[" + query("a") + ", " + query("b") + " x]",       // text after a query
+      "[" + query("a") + ", " + nested(json::kMaxNestingDepth - 3) + "]",  // nesting at the reader's limit
+      "[" + query("a") + ", " + nested(json::kMaxNestingDepth - 2) + "]",
+      "[" + query("a") + ", " + nested(json::kMaxNestingDepth - 1) + "]",
+      "[\"\\ud800\"]",
+      "[" + query("a") + ",\"\xff\"]",
+  };
+  const Result<PackSet> set = PackSet::read(kPacks);
+  ASSERT_TRUE(set.ok());
+  for (const std::optional<std::string_view> dial : {std::optional<std::string_view>(), std::optional<std::string_view>("aggressive")}) {
+    for (const std::string& queries : rows) {
+      const Result<std::string> expected = resolve_many_json(kPacks, queries, dial);
+      for (const std::size_t threads : {1u, 2u, 5u, 64u}) {
+        const Result<std::string> got = set.value().resolve_many_json(queries, dial, threads);
+        ASSERT_EQ(got.ok(), expected.ok()) << queries.substr(0, 80) << " on " << threads;
+        EXPECT_EQ(got.ok() ? got.value() : got.error().text,
+                  expected.ok() ? expected.value() : expected.error().text)
+            << queries.substr(0, 80) << " on " << threads;
+      }
+    }
+  }
+}
+
+}  // namespace
+}  // namespace zorv::wire
