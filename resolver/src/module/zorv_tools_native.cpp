@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "pack_set_type.h"
+#include "replay_function.h"
 #include "wire_tools/explain_json.h"
 #include "wire_tools/lint_json.h"
 #include "wire_tools/pack_vocabulary_json.h"
@@ -101,7 +102,8 @@ PyModuleDef kModule = {PyModuleDef_HEAD_INIT, "_native", "The resolver's native 
 
 PyMODINIT_FUNC PyInit__native(void) {
   PyObject* module = PyModule_Create(&kModule);
-  if (module != nullptr && zorv::native::add_pack_set_type(module) < 0) {
+  if (module != nullptr &&
+      (zorv::native::add_pack_set_type(module) < 0 || zorv::native::add_replay_function(module) < 0)) {
     Py_DECREF(module);
     return nullptr;
   }

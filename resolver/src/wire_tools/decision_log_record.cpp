@@ -1,0 +1,56 @@
+#include "wire_tools/decision_log_record.h"
+
+#include "json/json_reader.h"
+
+namespace zorv::wire {
+
+bool DecisionLogRecord::read(std::string_view line, DecisionLogRecord& record, json::JsonFault& fault) {
+  static const json::RecordShape kShape{
+      "struct DecisionLogRecord", {"query", "strictness", "decision", "pack_sha256"}, 0b0101};
+  json::JsonReader reader(line);
+  std::optional<std::string> pack_sha256;
+  const bool ok = reader.read_document([&] {
+    return reader.read_record(kShape, [&](std::size_t field) {
+      switch (field) {
+        case 0: return reader.read_raw(record.query, record.query_offset);
+        case 1: return reader.read_optional_string(record.strictness);
+        case 2: return reader.read_raw(record.decision, record.decision_offset);
+        default: return reader.read_optional_string(pack_sha256);
+      }
+    });
+  });
+  if (!ok) {
+    fault = reader.fault();
+    return false;
+  }
+  if (record.decision.front() != '{') {
+    fault = {"`decision` is not an object", record.decision_offset + 1};
+    return false;
+  }
+  return true;
+}
+
+std::string without_whitespace(std::string_view text) {
+  std::string compact;
+  compact.reserve(text.size());
+  bool in_string = false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (in_string) {
+      compact += c;
+      if (c == '\\') {
+        compact += text[++i];
+      } else if (c == '"') {
+        in_string = false;
+      }
+    } else if (c == '"') {
+      in_string = true;
+      compact += c;
+    } else if (c != ' ' && c != '\t' && c != '\n' && c != '\r') {
+      compact += c;
+    }
+  }
+  return compact;
+}
+
+}  // namespace zorv::wire
