@@ -5,7 +5,8 @@
 ``resolve_many`` answers many queries against one pack map in one call, and
 ``lint`` finds the mistakes in a pack that silently change answers.
 ``PackSet`` reads a pack map once and answers queries against it, for
-services that answer many. The
+services that answer many. ``decision_record`` makes a decision log line
+and ``replay`` decides a log's records again under changed packs. The
 ``zorv`` command (also ``python -m zorv_tools``) puts these and a pack test
 runner on the command line.
 """
@@ -13,11 +14,16 @@ runner on the command line.
 from typing import Optional
 
 from . import _native
+from .decision_log import decision_record
 from .pack_lint import Finding, lint
 from .pack_set import PackSet
 from .packs import PackLoadError, load_packs
+from .replay import ReplayError, replay
 
-__all__ = ["Finding", "PackLoadError", "PackSet", "explain", "lint", "load_packs", "resolve_many"]
+__all__ = [
+    "Finding", "PackLoadError", "PackSet", "ReplayError", "decision_record", "explain", "lint", "load_packs", "replay",
+    "resolve_many",
+]
 
 
 def explain(packs_json: str, query_json: str, strictness_override: Optional[str] = None) -> str:

@@ -17,8 +17,11 @@ import zorv
 
 from . import _native
 from .cases import CaseFileError, run_case_files
+from .decision_log import DecisionLogError, many_records
 from .pack_lint import format_json, format_sarif, format_text, lint_paths
+from .pack_set import PackSet
 from .packs import PackLoadError, load_packs
+from .replay_command import add_replay_command
 
 __all__ = ["main"]
 
@@ -125,9 +128,18 @@ def _resolve(args: argparse.Namespace, out: IO[str]) -> int:
     if args.many is not None:
         if args.query is not None or args.receipts is not None:
             raise UsageError("--many takes no QUERY and no --receipts")
+        if args.log:
+            try:
+                for record in many_records(PackSet(packs_json), _read_input(args.many), args.many, args.strictness):
+                    out.write(record + "\n")
+            except DecisionLogError as error:
+                raise UsageError(str(error)) from error
+            return 0
         for decision in _resolve_many_file(packs_json, args.many, args.strictness):
             out.write(decision + "\n")
         return 0
+    if args.log:
+        raise UsageError("--log needs --many")
     if args.query is None:
         raise UsageError("a QUERY file (or - for standard input) is needed")
     query_json = _read_input(args.query)
@@ -217,6 +229,8 @@ def build_parser() -> argparse.ArgumentParser:
     resolve.add_argument("--compact", action="store_true", help="print the resolver's text exactly, on one line")
     resolve.add_argument("--many", metavar="QUERIES",
                          help="a JSON array of queries, or JSON Lines: print one compact decision per line")
+    resolve.add_argument("--log", action="store_true",
+                         help="with --many, print decision log records (query, dial, decision, pack hash) instead")
     resolve.set_defaults(run=_resolve)
 
     explain = commands.add_parser("explain", help="say why each control is required or not",
@@ -243,6 +257,8 @@ def build_parser() -> argparse.ArgumentParser:
                       help="one line per finding (default), a JSON array, or a SARIF 2.1.0 log")
     lint.add_argument("--strict", action="store_true", help="fail on warnings too")
     lint.set_defaults(run=_lint)
+
+    add_replay_command(commands, _add_packs_options, _packs_json)
     return parser
 
 
