@@ -16,7 +16,8 @@ from typing import IO, Any, Dict, List, Optional, Sequence
 import zorv
 
 from . import _native
-from .cases import CaseFileError, run_case_files
+from .cases import CaseFileError, read_case_file, run_case_files
+from .coverage import report_coverage, threshold_percent
 from .decision_log import DecisionLogError, many_records
 from .pack_lint import format_json, format_sarif, format_text, lint_paths
 from .pack_set import PackSet
@@ -197,9 +198,16 @@ def _explain(args: argparse.Namespace, out: IO[str]) -> int:
 def _test(args: argparse.Namespace, out: IO[str]) -> int:
     packs_json = _packs_json(args)
     try:
-        return run_case_files(packs_json, args.cases, out, args.junit)
+        status = run_case_files(packs_json, args.cases, out, args.junit)
+        if args.coverage or args.coverage_json is not None or args.threshold is not None:
+            cases = [case for path in args.cases for case in read_case_file(path)]
+            folder = args.packs if args.packs_json is None else None
+            status = max(status, report_coverage(packs_json, cases, out, args.coverage_json, args.threshold, folder))
+        return status
     except CaseFileError as error:
         raise UsageError(str(error)) from error
+    except OSError as error:
+        raise UsageError(f"{error.filename}: {error.strerror}") from error
 
 
 def _lint(args: argparse.Namespace, out: IO[str]) -> int:
@@ -210,6 +218,13 @@ def _lint(args: argparse.Namespace, out: IO[str]) -> int:
     out.write({"text": format_text, "json": format_json, "sarif": format_sarif}[args.format](findings))
     failing = {"error", "warning"} if args.strict else {"error"}
     return 1 if any(finding.severity in failing for finding in findings) else 0
+
+
+def _threshold(text: str) -> Any:
+    try:
+        return threshold_percent(text)
+    except ValueError as error:
+        raise argparse.ArgumentTypeError(str(error)) from None
 
 
 def build_parser() -> argparse.ArgumentParser:
@@ -247,6 +262,11 @@ def build_parser() -> argparse.ArgumentParser:
     _add_packs_options(test)
     test.add_argument("cases", nargs="+", metavar="CASES", help="TOML case files")
     test.add_argument("--junit", metavar="FILE", help="also write a JUnit XML report to FILE")
+    test.add_argument("--coverage", action="store_true",
+                      help="after the results, say which entries of the packs' control lists no case exercises")
+    test.add_argument("--coverage-json", metavar="FILE", help="write the coverage report to FILE as JSON")
+    test.add_argument("--threshold", metavar="PCT", type=_threshold,
+                      help="exit 1 when the coverage is below PCT percent")
     test.set_defaults(run=_test)
 
     lint = commands.add_parser("lint", help="find pack mistakes that silently change answers",
