@@ -18,7 +18,7 @@ from .decision_log import decision_record
 from .pack_lint import Finding, lint
 from .pack_set import PackSet
 from .packs import PackLoadError, load_packs
-from .replay import ReplayError, replay
+from .log_replay import ReplayError, replay
 
 __all__ = [
     "Finding", "PackLoadError", "PackSet", "ReplayError", "decision_record", "explain", "lint", "load_packs", "replay",

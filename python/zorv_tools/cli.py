@@ -131,10 +131,11 @@ def _resolve(args: argparse.Namespace, out: IO[str]) -> int:
             raise UsageError("--many takes no QUERY and no --receipts")
         if args.log:
             try:
-                for record in many_records(PackSet(packs_json), _read_input(args.many), args.many, args.strictness):
-                    out.write(record + "\n")
+                # Every query is decided before any line is written, as without --log.
+                records = list(many_records(PackSet(packs_json), _read_input(args.many), args.many, args.strictness))
             except DecisionLogError as error:
                 raise UsageError(str(error)) from error
+            out.writelines(record + "\n" for record in records)
             return 0
         for decision in _resolve_many_file(packs_json, args.many, args.strictness):
             out.write(decision + "\n")

@@ -6,7 +6,7 @@ import sys
 from typing import IO, Any, Callable, Dict, List
 
 from .pack_set import PackSet
-from .replay import ReplayError, replay_files
+from .log_replay import ReplayError, replay_files
 
 __all__ = ["add_replay_command", "format_markdown", "format_text"]
 

@@ -7,6 +7,13 @@ namespace zorv::wire {
 bool DecisionLogRecord::read(std::string_view line, DecisionLogRecord& record, json::JsonFault& fault) {
   static const json::RecordShape kShape{
       "struct DecisionLogRecord", {"query", "strictness", "decision", "pack_sha256"}, 0b0101};
+  // The record reader would take an array as the members in order; a log
+  // line is an object.
+  const std::size_t first = line.find_first_not_of(" \t\r\n");
+  if (first != std::string_view::npos && line[first] == '[') {
+    fault = {"invalid type: sequence, expected struct DecisionLogRecord", first + 1};
+    return false;
+  }
   json::JsonReader reader(line);
   std::optional<std::string> pack_sha256;
   const bool ok = reader.read_document([&] {
