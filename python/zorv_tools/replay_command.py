@@ -19,8 +19,14 @@ def _changes(example: Dict[str, Any]) -> str:
         parts.append("no longer required: " + ", ".join(sorted(before - after)))
     if after - before:
         parts.append("newly required: " + ", ".join(sorted(after - before)))
-    if not parts:
-        parts.append("provenance: " + json.dumps(example["after"]["provenance"], ensure_ascii=False))
+    if example["before"].get("verdict") != example["after"]["verdict"]:
+        parts.append(f"verdict {example['before'].get('verdict')} -> {example['after']['verdict']}")
+    provenance = example["before"].get("provenance")
+    old = provenance if isinstance(provenance, dict) else {}
+    for name, value in example["after"]["provenance"].items():
+        if old.get(name) != value:
+            parts.append(f"{name} {json.dumps(old.get(name), ensure_ascii=False)} -> "
+                         f"{json.dumps(value, ensure_ascii=False)}")
     return "; ".join(parts)
 
 
