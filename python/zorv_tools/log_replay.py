@@ -6,12 +6,11 @@ read block by block and each block is decided natively on every core, so
 memory stays flat however long the log is.
 """
 
-import argparse
 import json
 import os
 import sys
 from collections import Counter
-from typing import IO, Any, BinaryIO, Callable, Dict, Iterable, Iterator, List, Optional, Tuple, Union
+from typing import IO, Any, BinaryIO, Dict, Iterable, Iterator, List, Optional, Tuple, Union
 
 from . import _native
 from .pack_set import PackSet

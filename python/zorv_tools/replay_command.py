@@ -3,7 +3,7 @@
 import argparse
 import json
 import sys
-from typing import IO, Any, Callable, Dict, List
+from typing import IO, Any, Callable, Dict
 
 from .pack_set import PackSet
 from .log_replay import ReplayError, replay_files

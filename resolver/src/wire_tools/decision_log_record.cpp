@@ -37,27 +37,23 @@ bool DecisionLogRecord::read(std::string_view line, DecisionLogRecord& record, j
   return true;
 }
 
-std::string without_whitespace(std::string_view text) {
-  std::string compact;
-  compact.reserve(text.size());
+bool same_without_whitespace(std::string_view text, std::string_view compact) {
+  std::size_t at = 0;
   bool in_string = false;
   for (std::size_t i = 0; i < text.size(); ++i) {
     const char c = text[i];
-    if (in_string) {
-      compact += c;
-      if (c == '\\') {
-        compact += text[++i];
-      } else if (c == '"') {
-        in_string = false;
-      }
-    } else if (c == '"') {
-      in_string = true;
-      compact += c;
-    } else if (c != ' ' && c != '\t' && c != '\n' && c != '\r') {
-      compact += c;
+    if (!in_string && (c == ' ' || c == '\t' || c == '\n' || c == '\r')) continue;
+    if (at == compact.size() || compact[at] != c) return false;
+    ++at;
+    if (c == '"') {
+      in_string = !in_string;
+    } else if (in_string && c == '\\') {
+      // The escaped character is copied as it is, a quotation mark included.
+      if (++i == text.size() || at == compact.size() || compact[at] != text[i]) return false;
+      ++at;
     }
   }
-  return compact;
+  return at == compact.size();
 }
 
 }  // namespace zorv::wire

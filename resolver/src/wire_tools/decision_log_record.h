@@ -31,8 +31,10 @@ struct DecisionLogRecord {
   static bool read(std::string_view line, DecisionLogRecord& record, json::JsonFault& fault);
 };
 
-// `text`, a valid JSON text, without the whitespace outside its strings:
-// the compact form the resolver itself writes.
-std::string without_whitespace(std::string_view text);
+// Whether `text`, a valid JSON text, is `compact` once the whitespace
+// outside its strings is taken out: a recorded decision that was
+// reformatted still reads as the text the resolver wrote. Stops at the
+// first difference and copies nothing.
+bool same_without_whitespace(std::string_view text, std::string_view compact);
 
 }  // namespace zorv::wire

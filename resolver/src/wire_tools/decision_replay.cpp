@@ -146,7 +146,7 @@ class Replayer {
     const WireDecision after = WireDecision::from_core(decided);
     after_text_.clear();
     after.write(after_text_);
-    if (after_text_ == record.decision || after_text_ == without_whitespace(record.decision)) {
+    if (after_text_ == record.decision || same_without_whitespace(record.decision, after_text_)) {
       ++tally.records;
       ++tally.unchanged;
       ++pack_counts(tally).records;
