@@ -111,9 +111,15 @@ def main():
     if child.returncode != 0:
         sys.exit(f"zorv replay failed ({child.returncode}): {child.stderr}")
     summary = json.loads(child.stdout)
-    peak_mb = resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss / 1024
+    usage = resource.getrusage(resource.RUSAGE_CHILDREN)
+    peak_mb = usage.ru_maxrss / 1024
+    # Processor time over every thread of the child: what the replay costs
+    # whatever else the machine is running; the load average says how busy
+    # the machine was meanwhile.
     print(f"zorv replay: {summary['records']} records in {native_seconds:.2f} s wall "
-          f"({summary['records'] / native_seconds:,.0f} records/s), peak RSS {peak_mb:.0f} MB; "
+          f"({summary['records'] / native_seconds:,.0f} records/s), {usage.ru_utime + usage.ru_stime:.2f} s of "
+          f"processor time on {len(os.sched_getaffinity(0))} cores (load average {os.getloadavg()[0]:.1f}), "
+          f"peak RSS {peak_mb:.0f} MB; "
           f"{summary['changed']} changed, {summary['loosened']} loosened, {summary['tightened']} tightened")
 
     limit = min(args.python_records, args.records)
