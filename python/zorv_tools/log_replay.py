@@ -8,9 +8,12 @@ memory stays flat however long the log is.
 
 import json
 import os
+import queue
 import sys
+import threading
 from collections import Counter
-from typing import IO, Any, BinaryIO, Dict, Iterable, Iterator, List, Optional, Tuple, Union
+from contextlib import closing
+from typing import IO, Any, BinaryIO, Dict, Generator, Iterable, Iterator, List, Optional, Tuple, Union
 
 from . import _native
 from .pack_set import PackSet
@@ -139,6 +142,56 @@ def _stream_blocks(stream: BinaryIO) -> Iterator[Tuple[bytes, int]]:
         yield rest, line
 
 
+class _Failure:
+    def __init__(self, error: BaseException) -> None:
+        self.error = error
+
+
+_END = object()
+
+
+def _read_ahead(blocks: Iterator[Tuple[bytes, int]]) -> Generator[Tuple[bytes, int], None, None]:
+    """``blocks``, each read on a thread of its own while the one before is
+    decided (deciding releases the interpreter lock). One block waits at
+    most, so memory stays at two blocks; closing the iterator stops the
+    reader."""
+    ready: "queue.Queue[Any]" = queue.Queue(maxsize=1)
+    stop = threading.Event()
+
+    def hand_over(item: Any) -> bool:
+        while not stop.is_set():
+            try:
+                ready.put(item, timeout=0.05)
+                return True
+            except queue.Full:
+                continue
+        return False
+
+    def read() -> None:
+        try:
+            for block in blocks:
+                if not hand_over(block):
+                    return
+        except BaseException as error:  # handed to the consumer, which raises it
+            hand_over(_Failure(error))
+            return
+        hand_over(_END)
+
+    reader = threading.Thread(target=read, name="zorv-replay-reader", daemon=True)
+    reader.start()
+    try:
+        while True:
+            item = ready.get()
+            if item is _END:
+                return
+            if isinstance(item, _Failure):
+                raise item.error
+            yield item
+    finally:
+        stop.set()
+        reader.join()
+
+
 def replay(packset: PackSet, log_lines: Union[Iterable[str], str], *, examples: int = 20,
            skip_bad: bool = False) -> Dict[str, Any]:
     """Decides every record of a decision log again under ``packset``.
@@ -172,13 +225,17 @@ def replay_files(packset: PackSet, paths: List[str], *, examples: int = 20, skip
         if path == "-":
             source = stdin if stdin is not None else sys.stdin
             binary = getattr(source, "buffer", None)
-            blocks = _stream_blocks(binary) if binary is not None else _text_blocks(source.read())
-            for block, first_line in blocks:
-                summary.add_block(block, first_line, path)
+            if binary is None:
+                for block, first_line in _text_blocks(source.read()):
+                    summary.add_block(block, first_line, path)
+                continue
+            with closing(_read_ahead(_stream_blocks(binary))) as blocks:
+                for block, first_line in blocks:
+                    summary.add_block(block, first_line, path)
             continue
         try:
-            with open(path, "rb") as file:
-                for block, first_line in _stream_blocks(file):
+            with open(path, "rb") as file, closing(_read_ahead(_stream_blocks(file))) as blocks:
+                for block, first_line in blocks:
                     summary.add_block(block, first_line, path)
         except OSError as error:
             raise ReplayError(f"{path}: {error.strerror}") from error
