@@ -1,6 +1,6 @@
 """Replaying a decision log: `zorv replay` on a million records.
 
-Usage: replay.py [--records N] [--python-records N] [--keep DIR]
+Usage: replay.py [--records N] [--python-records N] [--keep DIR [--reuse]]
 
 Writes 10 packs and a log of N records (default 1,000,000) of 10-control
 queries decided under them, changes every pack (a subject list, a floor, a
@@ -26,6 +26,20 @@ from zorv_tools import PackSet
 
 CONTROLS = [f"urn:ctl:{i:03d}" for i in range(60)]
 SUBJECTS = [f"subject-{i}" for i in range(8)]
+
+
+# The command as `zorv` runs it; then its own peak resident size and
+# processor time (every thread) on the last line of standard error. Measured
+# inside the child, since a child's figures as its parent sees them can
+# include the parent's own pages copied at fork.
+CHILD = """
+import json, resource, sys
+from zorv_tools.cli import main
+status = main(sys.argv[1:])
+usage = resource.getrusage(resource.RUSAGE_SELF)
+sys.stderr.write(json.dumps({"peak_kb": usage.ru_maxrss, "cpu_seconds": usage.ru_utime + usage.ru_stime}) + "\\n")
+sys.exit(status)
+"""
 
 
 def pack_text(rng, index, changed):
@@ -91,6 +105,7 @@ def main():
     parser.add_argument("--records", type=int, default=1_000_000)
     parser.add_argument("--python-records", type=int, default=100_000)
     parser.add_argument("--keep", metavar="DIR", help="write the log and packs here and keep them")
+    parser.add_argument("--reuse", action="store_true", help="with --keep, replay the log already there")
     args = parser.parse_args()
     folder = args.keep or tempfile.mkdtemp(prefix="zorv-replay-bench-")
     os.makedirs(folder, exist_ok=True)
@@ -100,24 +115,27 @@ def main():
     with open(packs_path, "w", encoding="utf-8") as file:
         file.write(after_json)
     started = time.perf_counter()
-    write_log(log_path, PackSet(before_json), args.records, seed=11)
-    print(f"log: {args.records} records, {os.path.getsize(log_path) / 1e6:.0f} MB, "
-          f"written in {time.perf_counter() - started:.1f} s")
+    if args.reuse and os.path.exists(log_path):
+        print(f"log: reusing {log_path}, {os.path.getsize(log_path) / 1e6:.0f} MB")
+    else:
+        write_log(log_path, PackSet(before_json), args.records, seed=11)
+        print(f"log: {args.records} records, {os.path.getsize(log_path) / 1e6:.0f} MB, "
+              f"written in {time.perf_counter() - started:.1f} s")
 
     started = time.perf_counter()
-    child = subprocess.run([sys.executable, "-m", "zorv_tools", "replay", "--packs-json", packs_path,
+    child = subprocess.run([sys.executable, "-c", CHILD, "replay", "--packs-json", packs_path,
                             "--format", "json", log_path], capture_output=True, text=True, check=False)
     native_seconds = time.perf_counter() - started
     if child.returncode != 0:
         sys.exit(f"zorv replay failed ({child.returncode}): {child.stderr}")
     summary = json.loads(child.stdout)
-    usage = resource.getrusage(resource.RUSAGE_CHILDREN)
-    peak_mb = usage.ru_maxrss / 1024
+    usage = json.loads(child.stderr.splitlines()[-1])
+    peak_mb = usage["peak_kb"] / 1024
     # Processor time over every thread of the child: what the replay costs
     # whatever else the machine is running; the load average says how busy
     # the machine was meanwhile.
     print(f"zorv replay: {summary['records']} records in {native_seconds:.2f} s wall "
-          f"({summary['records'] / native_seconds:,.0f} records/s), {usage.ru_utime + usage.ru_stime:.2f} s of "
+          f"({summary['records'] / native_seconds:,.0f} records/s), {usage['cpu_seconds']:.2f} s of "
           f"processor time on {len(os.sched_getaffinity(0))} cores (load average {os.getloadavg()[0]:.1f}), "
           f"peak RSS {peak_mb:.0f} MB; "
           f"{summary['changed']} changed, {summary['loosened']} loosened, {summary['tightened']} tightened")
