@@ -5,7 +5,9 @@ lines, the command's exit status, and memory on a million records."""
 import hashlib
 import io
 import json
+import pathlib
 import random
+import shutil
 import subprocess
 import sys
 import textwrap
@@ -14,7 +16,6 @@ import time
 import pytest
 
 import zorv
-import zorv_tools
 from zorv_tools import PackSet, ReplayError, decision_record, replay
 from zorv_tools import log_replay as replay_module
 from zorv_tools import cli
@@ -279,3 +280,37 @@ def test_a_line_longer_than_many_blocks_costs_linear_time(tmp_path, monkeypatch)
         return best
 
     assert seconds(160_000) < 8 * seconds(40_000)
+
+
+EXAMPLES = pathlib.Path(__file__).resolve().parent.parent / "examples"
+README = pathlib.Path(__file__).resolve().parent.parent / "README.md"
+
+
+def shown_after(command):
+    """The lines the README shows after `$ command`, up to the next prompt."""
+    lines = README.read_text(encoding="utf-8").splitlines()
+    start = next(i for i, line in enumerate(lines) if line.startswith(f"$ {command}"))
+    shown = []
+    for line in lines[start + 1:]:
+        if line.startswith("$ ") or line.startswith("```"):
+            return shown
+        shown.append(line)
+    return shown
+
+
+def test_the_shipped_log_replays_unchanged_and_the_readme_example_runs_as_shown(tmp_path, monkeypatch):
+    monkeypatch.chdir(EXAMPLES)
+    status, out, err = run("replay", "--packs", "packs", "--format", "json", "decisions.jsonl")
+    summary = json.loads(out)
+    assert (status, err, summary["records"], summary["unchanged"]) == (0, "", 7, 7)
+
+    # The change the README makes with cp and sed.
+    packs = tmp_path / "packs-next"
+    shutil.copytree(EXAMPLES / "packs", packs)
+    pack = packs / "retail" / "payments.zorv.toml"
+    pack.write_text(pack.read_text(encoding="utf-8")
+                    .replace('controls = ["mfa", "device_binding", "fraud_screening"]',
+                             'controls = ["device_binding", "fraud_screening", "pci_logging"]')
+                    .replace("2026-10-02", "2026-12-01"), encoding="utf-8")
+    status, out, err = run("replay", "--packs", packs, "--fail-on", "loosen", "--examples", "2", "decisions.jsonl")
+    assert (status, err, out.splitlines()) == (1, "", shown_after("zorv replay --packs /tmp/packs-next"))
