@@ -314,3 +314,32 @@ def test_the_shipped_log_replays_unchanged_and_the_readme_example_runs_as_shown(
                     .replace("2026-10-02", "2026-12-01"), encoding="utf-8")
     status, out, err = run("replay", "--packs", packs, "--fail-on", "loosen", "--examples", "2", "decisions.jsonl")
     assert (status, err, out.splitlines()) == (1, "", shown_after("zorv replay --packs /tmp/packs-next"))
+
+
+@pytest.mark.parametrize("seed", range(6))
+def test_mangled_lines_are_each_a_record_or_one_bad_line(seed):
+    # Truncated, flipped and spliced records: whatever a line holds, it is
+    # counted once, as a record or as a bad line, the same alone as in the log.
+    rng = random.Random(seed)
+    packs = PackSet(json.dumps(PACKS))
+    good = GOOD.encode()
+    lines = []
+    for _ in range(300):
+        line = bytearray(good)
+        for _ in range(rng.randrange(4)):
+            if not line:
+                break
+            at = rng.randrange(len(line))
+            choice = rng.random()
+            if choice < 0.3:
+                del line[at:]
+            elif choice < 0.6:
+                line[at] = rng.randrange(256)
+            else:
+                line[at:at] = rng.choice([b"{", b"]", b'"', b"\\", b" ", b"\xe2\x80\xa8", b"\r", b"null,"])
+        lines.append(bytes(line).replace(b"\n", b" ").decode("utf-8", "surrogateescape"))
+    summary = replay(packs, lines, skip_bad=True)
+    alone = [replay(packs, [line], skip_bad=True) for line in lines]
+    assert summary["records"] == sum(one["records"] for one in alone)
+    assert summary["bad"] == sum(one["bad"] for one in alone)
+    assert summary["records"] + summary["bad"] == sum(bool(line.strip(" \t\r")) for line in lines)
