@@ -4,7 +4,7 @@
 
 namespace zorv::wire {
 
-bool DecisionLogRecord::read(std::string_view line, DecisionLogRecord& record, json::JsonFault& fault) {
+bool DecisionLogRecord::read(std::string_view line, DecisionLogRecord& record, text::Fault& fault) {
   static const json::RecordShape kShape{
       "struct DecisionLogRecord", {"query", "strictness", "decision", "pack_sha256"}, 0b0101};
   // The record reader would take an array as the members in order; a log

@@ -16,7 +16,7 @@
 #include <string>
 #include <string_view>
 
-#include "json/json_fault.h"
+#include "text/fault.h"
 
 namespace zorv::wire {
 
@@ -28,7 +28,7 @@ struct DecisionLogRecord {
   std::size_t decision_offset = 0;
 
   // Reads `line`; false with `fault` set when it is not a record.
-  static bool read(std::string_view line, DecisionLogRecord& record, json::JsonFault& fault);
+  static bool read(std::string_view line, DecisionLogRecord& record, text::Fault& fault);
 };
 
 // Whether `text`, a valid JSON text, is `compact` once the whitespace

@@ -103,7 +103,7 @@ struct DecisionParts {
   std::string disclaimer;
 };
 
-bool read_decision(std::string_view text, DecisionParts& parts, json::JsonFault& fault) {
+bool read_decision(std::string_view text, DecisionParts& parts, text::Fault& fault) {
   static const json::RecordShape kShape{
       "struct WireDecision", {"verdict", "required", "provenance", "disclaimer"}, 0b1111};
   json::JsonReader reader(text);
@@ -127,7 +127,7 @@ class Replayer {
 
   void replay(std::string_view line, std::size_t number, Tally& tally) {
     DecisionLogRecord record;
-    json::JsonFault fault;
+    text::Fault fault;
     if (!DecisionLogRecord::read(line, record, fault)) {
       tally.add_bad(number, fault.offset, "not a decision record: " + fault.description);
       return;

@@ -28,7 +28,7 @@ TEST(DecisionLogRecord, ReadsTheMembersAsWrittenOrSaysWhereTheLineIsNoRecord) {
   };
   for (const auto& row : rows) {
     DecisionLogRecord record;
-    json::JsonFault fault;
+    text::Fault fault;
     const bool ok = DecisionLogRecord::read(row.line, record, fault);
     EXPECT_EQ(ok, row.fault.empty()) << row.line;
     if (ok) {
