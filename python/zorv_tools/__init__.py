@@ -6,14 +6,17 @@
 ``lint`` and ``lint_dir`` find the mistakes in packs that silently change
 answers, and ``diff`` says exactly what a change to the packs does to the
 answers. ``PackSet`` reads a pack map once and answers queries against it,
-for services that answer many. The ``zorv`` command (also
-``python -m zorv_tools``) puts these and a pack test runner on the command
-line.
+for services that answer many. ``decision_record`` makes a decision log line
+and ``replay`` decides a log's records again under changed packs. The
+``zorv`` command (also ``python -m zorv_tools``) puts these and a pack test
+runner on the command line.
 """
 
 import typing as _typing
 
 from . import _native
+from .decision_log import decision_record
+from .log_replay import ReplayError, replay
 from .pack_diff import diff
 from .pack_lint import Finding, findings_to_json, lint, lint_dir
 from .pack_set import PackSet
@@ -21,8 +24,8 @@ from .packs import PackLoadError, load_packs
 from .query_lines import is_json_array as _is_json_array
 from .query_lines import resolve_query_file as _resolve_query_file
 
-__all__ = ["Finding", "PackLoadError", "PackSet", "diff", "explain", "findings_to_json", "lint", "lint_dir",
-           "load_packs", "resolve_many"]
+__all__ = ["Finding", "PackLoadError", "PackSet", "ReplayError", "decision_record", "diff", "explain",
+           "findings_to_json", "lint", "lint_dir", "load_packs", "replay", "resolve_many"]
 
 
 def explain(packs_json: str, query_json: str, strictness_override: _typing.Optional[str] = None) -> str:

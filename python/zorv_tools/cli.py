@@ -19,13 +19,17 @@ from typing import IO, Any, Callable, Dict, List, NoReturn, Optional, Sequence
 import zorv
 
 from . import _native
-from .cases import CaseFileError, run_case_files
+from .cases import CaseFileError, read_case_file, run_case_files
+from .coverage import report_coverage, threshold_percent
+from .decision_log import DecisionLogError, many_records
 from .pack_diff import add_diff_command
 from .pack_lint import format_json, format_sarif, format_text, lint_paths, weakens_answers
+from .pack_set import PackSet
 from .packs import PackLoadError, read_packs
 from .query_checks import (decision_warnings, many_query_key_warnings, override_warnings, query_object,
                            unrecognised_dial)
 from .query_lines import QueryFileError, query_objects, resolve_query_file
+from .replay_command import add_replay_command
 
 __all__ = ["main"]
 
@@ -173,6 +177,14 @@ def _resolve(args: argparse.Namespace, out: IO[str], warn: Warn) -> int:
             raise UsageError("--many takes no QUERY and no --receipts")
         text = _read_input(args.many)
         shown = "standard input" if args.many == "-" else args.many
+        if args.log:
+            try:
+                # Every query is decided before any line is written, as without --log.
+                records = list(many_records(PackSet(packs_json), text, args.many, args.strictness))
+            except DecisionLogError as error:
+                raise UsageError(str(error)) from error
+            out.writelines(record + "\n" for record in records)
+            return 0
         try:
             decisions = resolve_query_file(packs_json, text, args.strictness)
         except QueryFileError as error:
@@ -184,6 +196,8 @@ def _resolve(args: argparse.Namespace, out: IO[str], warn: Warn) -> int:
             for warning in override_warnings(args.strictness) + many_query_key_warnings(placed):
                 warn(warning)
         return 0
+    if args.log:
+        raise UsageError("--log needs --many")
     if args.query is None:
         raise UsageError("a QUERY file (or - for standard input) is needed")
     if args.receipts is None and args.fill_pack_sha256:
@@ -251,9 +265,16 @@ def _test(args: argparse.Namespace, out: IO[str], warn: Warn) -> int:
         if str(error).startswith("packs_json "):
             raise  # blamed on the --packs-json file, not on a case
     try:
-        return run_case_files(packs_json, args.cases, out, args.junit)
+        status = run_case_files(packs_json, args.cases, out, args.junit)
+        if args.coverage or args.coverage_json is not None or args.threshold is not None:
+            cases = [case for path in args.cases for case in read_case_file(path)]
+            folder = args.packs if args.packs_json is None else None
+            status = max(status, report_coverage(packs_json, cases, out, args.coverage_json, args.threshold, folder))
+        return status
     except CaseFileError as error:
         raise UsageError(str(error)) from error
+    except OSError as error:
+        raise UsageError(f"{error.filename}: {error.strerror}") from error
 
 
 def _lint(args: argparse.Namespace, out: IO[str], warn: Warn) -> int:
@@ -282,6 +303,13 @@ class _Parser(argparse.ArgumentParser):
         self.exit(2, f"{self.prog}: {message} (see {self.prog} --help)\n")
 
 
+def _threshold(text: str) -> Any:
+    try:
+        return threshold_percent(text)
+    except ValueError as error:
+        raise argparse.ArgumentTypeError(str(error)) from None
+
+
 def build_parser() -> argparse.ArgumentParser:
     """The argument parser of the ``zorv`` command."""
     parser = _Parser(prog="zorv", description="Resolve, explain and test zorv policy packs.")
@@ -301,6 +329,8 @@ def build_parser() -> argparse.ArgumentParser:
     resolve.add_argument("--many", metavar="QUERIES",
                          help="a JSON array of queries, or JSON Lines: print one compact decision per line")
     _add_quiet_option(resolve)
+    resolve.add_argument("--log", action="store_true",
+                         help="with --many, print decision log records (query, dial, decision, pack hash) instead")
     resolve.set_defaults(run=_resolve)
 
     explain = commands.add_parser("explain", help="say why each control is required or not",
@@ -319,6 +349,11 @@ def build_parser() -> argparse.ArgumentParser:
     test.add_argument("cases", nargs="+", metavar="CASES", help="TOML case files")
     test.add_argument("--junit", metavar="FILE", help="also write a JUnit XML report to FILE")
     _add_quiet_option(test)
+    test.add_argument("--coverage", action="store_true",
+                      help="after the results, say which entries of the packs' control lists no case exercises")
+    test.add_argument("--coverage-json", metavar="FILE", help="write the coverage report to FILE as JSON")
+    test.add_argument("--threshold", metavar="PCT", type=_threshold,
+                      help="exit 1 when the coverage is below PCT percent")
     test.set_defaults(run=_test)
 
     lint = commands.add_parser("lint", help="find pack mistakes that silently change answers",
@@ -332,6 +367,7 @@ def build_parser() -> argparse.ArgumentParser:
     lint.set_defaults(run=_lint)
 
     add_diff_command(commands)
+    add_replay_command(commands, _add_packs_options, _pack_map)
     return parser
 
 

@@ -9,7 +9,7 @@ shows it.
 import argparse
 import json
 import sys
-from typing import IO, Any
+from typing import IO, Any, Callable
 
 from . import _native
 from .diff_report import format_markdown, format_text
@@ -33,7 +33,7 @@ def diff(old_packs_json: str, new_packs_json: str) -> str:
     return _native.diff(old_packs_json, new_packs_json)
 
 
-def _run(args: argparse.Namespace, out: IO[str]) -> int:
+def _run(args: argparse.Namespace, out: IO[str], _warn: Callable[[str], None]) -> int:
     try:
         old_packs_json = read_version(args.old)
         new_packs_json = read_version(args.new)

@@ -516,6 +516,14 @@ bool JsonReader::read_string_map(const std::function<void(RawJsonString, RawJson
   return true;
 }
 
+bool JsonReader::read_raw(std::string_view& out, std::size_t& offset) {
+  skip_whitespace();
+  offset = pos_;
+  if (!skip_value()) return false;
+  out = text_.substr(offset, pos_ - offset);
+  return true;
+}
+
 bool JsonReader::skip_value() {
   // Iterative, so nesting costs no stack: `closers` holds the bracket that
   // ends each open container, innermost last.

@@ -76,6 +76,9 @@ class JsonReader {
 
   // Validates and skips one value of any type.
   bool skip_value();
+  // Validates and skips one value of any type, giving its text as written
+  // (a view into the reader's text) and the offset where it begins.
+  bool read_raw(std::string_view& out, std::size_t& offset);
 
   const text::Fault& fault() const { return fault_; }
 

@@ -301,11 +301,26 @@ PyType_Spec kSpec = {
     kSlots,
 };
 
+// The type add_pack_set_type made, for pack_set_of's check; the module
+// that holds it lives as long as the interpreter.
+PyObject* pack_set_type_object = nullptr;
+
 }  // namespace
+
+const wire::PackSet* pack_set_of(PyObject* object) {
+  const int is_set = pack_set_type_object == nullptr ? 0 : PyObject_IsInstance(object, pack_set_type_object);
+  if (is_set < 0) return nullptr;
+  if (is_set == 0) {
+    PyErr_SetString(PyExc_TypeError, "packset must be a zorv_tools.PackSet");
+    return nullptr;
+  }
+  return reinterpret_cast<PackSetObject*>(object)->set;
+}
 
 int add_pack_set_type(PyObject* module) {
   PyObject* type = PyType_FromSpec(&kSpec);
   if (type == nullptr) return -1;
+  pack_set_type_object = type;
   // PyModule_AddObject steals the reference only when it succeeds.
   if (PyModule_AddObject(module, "PackSet", type) < 0) {
     Py_DECREF(type);

@@ -4,11 +4,16 @@
 #pragma once
 
 #include "native_results.h"
+#include "wire_tools/pack_set.h"
 
 namespace zorv::native {
 
 // Creates the type and adds it to `module` as "PackSet"; -1 with an
 // exception set on failure.
 int add_pack_set_type(PyObject* module);
+
+// The set inside `object`, an instance of that type (or of a subclass);
+// nullptr with TypeError set for anything else.
+const wire::PackSet* pack_set_of(PyObject* object);
 
 }  // namespace zorv::native

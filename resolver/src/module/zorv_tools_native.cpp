@@ -11,6 +11,7 @@
 #include "boundary.h"
 #include "pack_set_type.h"
 #include "wire_tools/diff_json.h"
+#include "replay_function.h"
 #include "wire_tools/explain_json.h"
 #include "wire_tools/lint_json.h"
 #include "wire_tools/pack_vocabulary_json.h"
@@ -120,7 +121,8 @@ PyModuleDef kModule = {PyModuleDef_HEAD_INIT, "_native", "The resolver's native 
 
 PyMODINIT_FUNC PyInit__native(void) {
   PyObject* module = PyModule_Create(&kModule);
-  if (module != nullptr && zorv::native::add_pack_set_type(module) < 0) {
+  if (module != nullptr &&
+      (zorv::native::add_pack_set_type(module) < 0 || zorv::native::add_replay_function(module) < 0)) {
     Py_DECREF(module);
     return nullptr;
   }
