@@ -38,6 +38,9 @@ constexpr Py_ssize_t kReleaseLockFrom = 16 * 1024;
 
 const wire::PackSet& set_of(PyObject* self) { return *reinterpret_cast<PackSetObject*>(self)->set; }
 
+// The type, once the module has made it.
+PyTypeObject* pack_set_type = nullptr;
+
 bool utf8_of(PyObject* text, std::string_view& out) {
   Py_ssize_t size = 0;
   const char* data = PyUnicode_AsUTF8AndSize(text, &size);
@@ -167,17 +170,6 @@ PyObject* pack_set_resolve_with_receipts(PyObject* self, PyObject* args, PyObjec
                 [&] { return set.resolve_with_receipts_json(query_json, ctx_json, strictness_override); });
 }
 
-// The cores this process may run on.
-std::size_t usable_cores() {
-  cpu_set_t cores;
-  if (sched_getaffinity(0, sizeof cores, &cores) == 0) {
-    const int count = CPU_COUNT(&cores);
-    if (count > 0) return static_cast<std::size_t>(count);
-  }
-  const unsigned hardware = std::thread::hardware_concurrency();
-  return hardware > 0 ? hardware : 1;
-}
-
 PyObject* pack_set_resolve_many(PyObject* self, PyObject* args, PyObject* kwargs) {
   PyObject* queries = nullptr;
   PyObject* override_object = nullptr;
@@ -188,22 +180,7 @@ PyObject* pack_set_resolve_many(PyObject* self, PyObject* args, PyObject* kwargs
     return nullptr;
   }
   std::size_t threads = 0;
-  if (threads_object == Py_None) {
-    threads = usable_cores();
-  } else {
-    if (!PyLong_Check(threads_object) || PyBool_Check(threads_object)) {
-      PyErr_SetString(PyExc_TypeError, "threads must be an int or None");
-      return nullptr;
-    }
-    const long long wanted = PyLong_AsLongLong(threads_object);
-    if (wanted == -1 && PyErr_Occurred()) return nullptr;
-    if (wanted < 1) {
-      PyErr_SetString(PyExc_ValueError, "threads must be at least 1");
-      return nullptr;
-    }
-    // More threads than queries never helps, and the batch caps them so.
-    threads = static_cast<std::size_t>(wanted);
-  }
+  if (!threads_of(threads_object, threads)) return nullptr;
   std::string_view queries_json;
   std::optional<std::string_view> strictness_override;
   if (!utf8_of(queries, queries_json) || !override_of(override_object, strictness_override)) return nullptr;
@@ -303,9 +280,49 @@ PyType_Spec kSpec = {
 
 }  // namespace
 
+std::size_t usable_cores() {
+  cpu_set_t cores;
+  if (sched_getaffinity(0, sizeof cores, &cores) == 0) {
+    const int count = CPU_COUNT(&cores);
+    if (count > 0) return static_cast<std::size_t>(count);
+  }
+  const unsigned hardware = std::thread::hardware_concurrency();
+  return hardware > 0 ? hardware : 1;
+}
+
+bool threads_of(PyObject* threads_object, std::size_t& threads) {
+  if (threads_object == nullptr || threads_object == Py_None) {
+    threads = usable_cores();
+    return true;
+  }
+  if (!PyLong_Check(threads_object) || PyBool_Check(threads_object)) {
+    PyErr_SetString(PyExc_TypeError, "threads must be an int or None");
+    return false;
+  }
+  const long long wanted = PyLong_AsLongLong(threads_object);
+  if (wanted == -1 && PyErr_Occurred()) return false;
+  if (wanted < 1) {
+    PyErr_SetString(PyExc_ValueError, "threads must be at least 1");
+    return false;
+  }
+  // More threads than work never helps, and every batch caps them so.
+  threads = static_cast<std::size_t>(wanted);
+  return true;
+}
+
+const wire::PackSet* pack_set_of(PyObject* object) {
+  if (pack_set_type == nullptr || !PyObject_TypeCheck(object, pack_set_type)) {
+    PyErr_SetString(PyExc_TypeError, "packset must be a zorv_tools.PackSet");
+    return nullptr;
+  }
+  return &set_of(object);
+}
+
 int add_pack_set_type(PyObject* module) {
   PyObject* type = PyType_FromSpec(&kSpec);
   if (type == nullptr) return -1;
+  Py_INCREF(type);
+  pack_set_type = reinterpret_cast<PyTypeObject*>(type);
   // PyModule_AddObject steals the reference only when it succeeds.
   if (PyModule_AddObject(module, "PackSet", type) < 0) {
     Py_DECREF(type);
