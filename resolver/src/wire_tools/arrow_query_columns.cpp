@@ -179,10 +179,10 @@ Result<ArrowQueryColumns> ArrowQueryColumns::read(const ArrowSchema& schema, con
   if (universe == nullptr) return ErrorMessage{"the batch has no column `universe`"};
   const std::string_view list_format = universe->format == nullptr ? "" : universe->format;
   const ArrowSchema* item_schema = universe->n_children == 1 ? universe->children[0] : nullptr;
-  const std::optional<ArrowStrings::Layout> item_layout =
-      item_schema == nullptr || item_schema->format == nullptr ? std::nullopt
-                                                               : ArrowStrings::layout_of(item_schema->format);
-  if ((list_format != "+l" && list_format != "+L") || !item_layout || *item_layout == ArrowStrings::Layout::nulls) {
+  const std::string_view item_format =
+      item_schema == nullptr || item_schema->format == nullptr ? "" : std::string_view(item_schema->format);
+  const ArrowStrings::Layout item_layout = ArrowStrings::layout_of(item_format).value_or(ArrowStrings::Layout::nulls);
+  if ((list_format != "+l" && list_format != "+L") || item_layout == ArrowStrings::Layout::nulls) {
     std::string shown(list_format);
     if (item_schema != nullptr && item_schema->format != nullptr) shown += std::string("<") + item_schema->format + ">";
     return type_error("universe", first_row, shown, kStringList);
@@ -192,7 +192,7 @@ Result<ArrowQueryColumns> ArrowQueryColumns::read(const ArrowSchema& schema, con
   if (lists != nullptr && lists->length >= array.offset + array.length && lists->n_buffers == 2 &&
       lists->buffers != nullptr && lists->n_children == 1 && lists->children != nullptr &&
       lists->children[0] != nullptr && (array.length == 0 || lists->buffers[1] != nullptr)) {
-    items = ArrowStrings::of(*item_layout, *lists->children[0], 0);
+    items = ArrowStrings::of(item_layout, *lists->children[0], 0);
   }
   if (!items) return row_error("universe", first_row, "has buffers that do not fit its Arrow format");
   columns.universe_base_ = lists->offset + array.offset;

@@ -1,0 +1,65 @@
+"""Decisions for Dask DataFrames, through ``map_partitions``: ``resolve``.
+
+The pack map's text enters the task graph once, as one piece of data that
+every partition's task depends on, so the scheduler sends it to each worker
+once; each worker process reads it into a ``PackSet`` once (keyed by the
+text's SHA-256) and decides its partitions with
+``zorv_tools.arrow.resolve_batch``. Needs dask[dataframe] and pyarrow.
+"""
+
+from typing import TYPE_CHECKING, Any, Optional
+
+from ._worker_sets import Packs, packs_text, worker_set
+from .arrow import resolve_batch
+
+if TYPE_CHECKING:
+    import dask.dataframe
+    import pandas
+
+__all__ = ["resolve"]
+
+_DECISION_COLUMNS = ("decision", "required", "source", "strictness", "fell_back", "pack_sha256")
+
+
+def _decide_partition(
+    part: "pandas.DataFrame", text: str, sha256: str, strictness_override: Optional[str]
+) -> "pandas.DataFrame":
+    import pyarrow as pa
+
+    table = pa.Table.from_pandas(part, preserve_index=False)
+    # A worker process runs one task per core.
+    decisions = resolve_batch(worker_set(text, sha256), table, strictness_override, threads=1).to_pandas()
+    decisions.index = part.index
+    return part.drop(columns=[name for name in _DECISION_COLUMNS if name in part.columns]).join(decisions)
+
+
+def _meta(part: "pandas.DataFrame") -> Any:
+    import pandas as pd
+
+    kept = part.drop(columns=[name for name in _DECISION_COLUMNS if name in part.columns])
+    return kept.assign(
+        decision=pd.Series([], dtype=object),
+        required=pd.Series([], dtype=object),
+        source=pd.Series([], dtype=object),
+        strictness=pd.Series([], dtype=object),
+        fell_back=pd.Series([], dtype=bool),
+        pack_sha256=pd.Series([], dtype=object),
+    )
+
+
+def resolve(
+    ddf: "dask.dataframe.DataFrame", packs: Packs, strictness_override: Optional[str] = None
+) -> "dask.dataframe.DataFrame":
+    """``ddf`` with the decision columns of ``zorv_tools.arrow.resolve_batch`` added.
+
+    The columns read and added, and the replacing of a column of ``ddf``
+    with a decision column's name, are as in ``zorv_tools.spark.resolve``;
+    ``packs`` is a folder, a ``packs_json`` text or a ``PackSet``. Lazy: a
+    column of the wrong type raises the ``ValueError`` of ``resolve_batch``
+    when the result is computed.
+    """
+    import dask
+
+    text, sha256 = packs_text(packs)
+    shared = dask.delayed(text, pure=True)
+    return ddf.map_partitions(_decide_partition, shared, sha256, strictness_override, meta=_meta(ddf._meta))
