@@ -11,7 +11,7 @@ from arrow_cases import expected_row, packs_json, random_rows
 pa = pytest.importorskip("pyarrow")
 
 from zorv_tools import PackSet  # noqa: E402
-from zorv_tools.arrow import decision_schema, resolve_batch  # noqa: E402
+from zorv_tools.arrow import decision_schema, resolve_batch, with_decisions  # noqa: E402
 
 STRING_TYPES = {
     "string": (pa.string(), pa.list_(pa.string())),
@@ -198,3 +198,17 @@ def test_importing_the_tools_never_needs_pyarrow():
     )
     done = subprocess.run([sys.executable, "-c", blocked], capture_output=True, text=True, check=True)
     assert done.stdout == "zorv_tools.arrow needs pyarrow: pip install zorv[arrow]\n"
+
+
+@pytest.mark.parametrize("as_table", [False, True])
+def test_decisions_go_beside_the_rows(packset, as_table):
+    rows = random_rows(40, seed=12)
+    table = table_of(rows).append_column("id", pa.array(range(40)))
+    source = table if as_table else table.combine_chunks().to_batches()[0]
+    got = with_decisions(source, resolve_batch(packset, source))
+    assert type(got) is type(source)
+    assert got.schema.names == ["domain", "profile", "jurisdiction", "subject", "universe", "as_of", "id",
+                                "decision", "required", "source", "strictness", "fell_back", "pack_sha256"]
+    assert got.select(["id", "universe"]).to_pylist() == [{"id": i, "universe": row["universe"]} for i, row in
+                                                         enumerate(rows)]
+    assert got.select(list(decision_schema().names)).to_pylist() == [expected_row(packset, row) for row in rows]

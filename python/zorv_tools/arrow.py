@@ -17,7 +17,7 @@ from .pack_set import PackSet
 if TYPE_CHECKING:
     import pyarrow
 
-__all__ = ["decision_schema", "resolve_batch"]
+__all__ = ["decision_schema", "resolve_batch", "with_decisions"]
 
 
 def _pyarrow() -> Any:
@@ -107,6 +107,21 @@ def resolve_batch(
         _pack_hashes(pa, packset, positions),
     ]
     return pa.RecordBatch.from_arrays(columns, schema=decision_schema())
+
+
+def with_decisions(batch: Any, decisions: "pyarrow.RecordBatch") -> Any:
+    """``batch`` (a pyarrow ``RecordBatch`` or ``Table``) with the columns of
+    ``decisions`` after its own, as the same kind of object; a column of
+    ``batch`` with the name of a decision column is replaced by it."""
+    pa = _pyarrow()
+    names = set(decisions.schema.names)
+    kept = [i for i, name in enumerate(batch.schema.names) if name not in names]
+    fields = [batch.schema.field(i) for i in kept] + list(decisions.schema)
+    if isinstance(batch, pa.Table):
+        added = pa.Table.from_batches([decisions]).columns
+        return pa.Table.from_arrays([batch.column(i) for i in kept] + added, schema=pa.schema(fields))
+    arrays = [batch.column(i) for i in kept] + list(decisions.columns)
+    return pa.RecordBatch.from_arrays(arrays, schema=pa.schema(fields))
 
 
 def _pack_hashes(pa: Any, packset: PackSet, positions: Any) -> Any:

@@ -10,7 +10,7 @@ driver and on the workers, and the zorv wheel on the workers.
 from typing import TYPE_CHECKING, Any, Iterator, Optional
 
 from ._worker_sets import Packs, packs_text, worker_set
-from .arrow import decision_schema, resolve_batch
+from .arrow import decision_schema, resolve_batch, with_decisions
 
 if TYPE_CHECKING:
     import pyarrow
@@ -30,18 +30,6 @@ def _spark_fields() -> Any:
         StructField("fell_back", BooleanType(), False),
         StructField("pack_sha256", StringType(), True),
     ]
-
-
-def with_decisions(batch: "pyarrow.RecordBatch", decisions: "pyarrow.RecordBatch") -> "pyarrow.RecordBatch":
-    """``batch`` with the columns of ``decisions`` after its own; a column of
-    ``batch`` with the name of a decision column is replaced by it."""
-    import pyarrow as pa
-
-    names = set(decisions.schema.names)
-    kept = [i for i, name in enumerate(batch.schema.names) if name not in names]
-    arrays = [batch.column(i) for i in kept] + list(decisions.columns)
-    fields = [batch.schema.field(i) for i in kept] + list(decisions.schema)
-    return pa.RecordBatch.from_arrays(arrays, schema=pa.schema(fields))
 
 
 def resolve(df: "DataFrame", packs: Packs, strictness_override: Optional[str] = None) -> "DataFrame":
