@@ -5,19 +5,21 @@ interface (the ``__arrow_c_stream__`` / ``__arrow_c_array__`` capsules), so
 pyarrow, polars and duckdb objects all work, and answers every row in native
 code: the columns are read in place, without a Python object per row, and
 the rows are shared out over native threads with the interpreter lock
-released. Needs pyarrow (``pip install zorv[arrow]``) for the result; the
+released. ``replay_batch`` does the same for the lines of a decision log.
+Needs pyarrow (``pip install zorv[arrow]``) for the result; the
 rest of ``zorv_tools`` never does.
 """
 
 from typing import TYPE_CHECKING, Any, List, Optional
 
 from . import _native
+from .arrow_replay import replay_batch, replay_schema
 from .pack_set import PackSet
 
 if TYPE_CHECKING:
     import pyarrow
 
-__all__ = ["decision_schema", "resolve_batch", "with_decisions"]
+__all__ = ["decision_schema", "replay_batch", "replay_schema", "resolve_batch", "with_decisions"]
 
 
 def _pyarrow() -> Any:

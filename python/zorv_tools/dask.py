@@ -1,4 +1,5 @@
-"""Decisions for Dask DataFrames, through ``map_partitions``: ``resolve``.
+"""Decisions for Dask DataFrames, through ``map_partitions``: ``resolve``, and
+replay of decision logs: ``replay``.
 
 The pack map's text enters the task graph once, as one piece of data that
 every partition's task depends on, so the scheduler sends it to each worker
@@ -16,7 +17,7 @@ if TYPE_CHECKING:
     import dask.dataframe
     import pandas
 
-__all__ = ["resolve"]
+__all__ = ["replay", "resolve"]
 
 _DECISION_COLUMNS = ("decision", "required", "source", "strictness", "fell_back", "pack_sha256")
 
@@ -63,3 +64,32 @@ def resolve(
     text, sha256 = packs_text(packs)
     shared = dask.delayed(text, pure=True)
     return ddf.map_partitions(_decide_partition, shared, sha256, strictness_override, meta=_meta(ddf._meta))
+
+
+_REPLAY_COLUMNS = ("changed", "loosened", "tightened", "provenance_only", "decision", "stem", "gained", "lost")
+
+
+def _replay_partition(part: "pandas.DataFrame", text: str, sha256: str) -> "pandas.DataFrame":
+    import pyarrow as pa
+
+    from .arrow import replay_batch
+
+    table = pa.Table.from_pandas(part[["record"]], preserve_index=False)
+    replayed = replay_batch(worker_set(text, sha256), table).to_pandas()
+    replayed.index = part.index
+    return part.drop(columns=[name for name in _REPLAY_COLUMNS if name in part.columns]).join(replayed)
+
+
+def replay(ddf: "dask.dataframe.DataFrame", packs: Packs) -> "dask.dataframe.DataFrame":
+    """``ddf``, decision-log lines in a string column ``record``, with the
+    columns of ``zorv_tools.arrow.replay_batch`` added, as
+    ``zorv_tools.spark.replay`` adds them; the set is sent to each worker
+    once and read there once."""
+    import dask
+    import pandas as pd
+
+    text, sha256 = packs_text(packs)
+    kept = ddf._meta.drop(columns=[name for name in _REPLAY_COLUMNS if name in ddf._meta.columns])
+    meta = kept.assign(**{name: pd.Series([], dtype=bool) for name in _REPLAY_COLUMNS[:4]},
+                       **{name: pd.Series([], dtype=object) for name in _REPLAY_COLUMNS[4:]})
+    return ddf.map_partitions(_replay_partition, dask.delayed(text, pure=True), sha256, meta=meta)

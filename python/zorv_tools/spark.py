@@ -1,4 +1,5 @@
-"""Decisions for Spark DataFrames, through ``mapInArrow``: ``resolve``.
+"""Decisions for Spark DataFrames, through ``mapInArrow``: ``resolve``, and
+replay of decision logs: ``replay`` and ``replay_summary``.
 
 The pack map's text travels in the closure of the function Spark runs on
 its Python workers; each worker process reads it into a ``PackSet`` once
@@ -7,16 +8,18 @@ with ``zorv_tools.arrow.resolve_batch``. Needs pyspark and pyarrow on the
 driver and on the workers, and the zorv wheel on the workers.
 """
 
-from typing import TYPE_CHECKING, Any, Iterator, Optional
+import json
+from typing import TYPE_CHECKING, Any, Dict, Iterator, Optional
 
 from ._worker_sets import Packs, packs_text, worker_set
-from .arrow import decision_schema, resolve_batch, with_decisions
+from .arrow import decision_schema, replay_batch, replay_schema, resolve_batch, with_decisions
+from .arrow_replay import add_summaries, partial_summary
 
 if TYPE_CHECKING:
     import pyarrow
     from pyspark.sql import DataFrame
 
-__all__ = ["resolve"]
+__all__ = ["replay", "replay_summary", "resolve"]
 
 
 def _spark_fields() -> Any:
@@ -60,3 +63,66 @@ def resolve(df: "DataFrame", packs: Packs, strictness_override: Optional[str] = 
             yield with_decisions(batch, resolve_batch(packset, batch, strictness_override, threads=1))
 
     return df.mapInArrow(decide, schema)
+
+
+def _replay_fields() -> Any:
+    from pyspark.sql.types import ArrayType, BooleanType, StringType, StructField
+
+    return [
+        StructField("changed", BooleanType(), False),
+        StructField("loosened", BooleanType(), False),
+        StructField("tightened", BooleanType(), False),
+        StructField("provenance_only", BooleanType(), False),
+        StructField("decision", StringType(), True),
+        StructField("stem", StringType(), True),
+        StructField("gained", ArrayType(StringType(), False), False),
+        StructField("lost", ArrayType(StringType(), False), False),
+    ]
+
+
+def replay(df: "DataFrame", packs: Packs) -> "DataFrame":
+    """``df``, a DataFrame of decision-log lines in a string column
+    ``record``, with the columns of ``zorv_tools.arrow.replay_batch`` added
+    (``changed``, ``loosened``, ``tightened``, ``provenance_only``, the new
+    ``decision``, ``stem``, ``gained``, ``lost``). ``packs`` as for
+    ``resolve``; each worker reads the set once. Other columns (``file``
+    and ``line`` for the examples of ``replay_summary``) are kept.
+    """
+    from pyspark.sql.types import StructType
+
+    text, sha256 = packs_text(packs)
+    added = {field.name for field in _replay_fields()}
+    schema = StructType([field for field in df.schema.fields if field.name not in added] + _replay_fields())
+    replay_schema()
+
+    def decide(batches: Iterator["pyarrow.RecordBatch"]) -> Iterator["pyarrow.RecordBatch"]:
+        packset = worker_set(text, sha256)
+        for batch in batches:
+            yield with_decisions(batch, replay_batch(packset, batch))
+
+    return df.mapInArrow(decide, schema)
+
+
+def replay_summary(df: "DataFrame", examples: int = 20) -> Dict[str, Any]:
+    """The summary ``zorv replay`` prints (``zorv_tools.replay``'s dict) of
+    a DataFrame that ``replay`` returned, in one pass over it: each
+    partition sums its own rows, and the driver adds the partitions up in
+    order. The examples are the first ``examples`` changed rows in the
+    DataFrame's order, with their ``file`` and ``line`` columns when it has
+    them.
+    """
+    from pyspark.sql.types import StringType, StructField, StructType
+
+    if examples < 0:
+        raise ValueError("examples must be at least 0")
+
+    def summarise_partition(batches: Iterator["pyarrow.RecordBatch"]) -> Iterator["pyarrow.RecordBatch"]:
+        import pyarrow as pa
+
+        for batch in batches:
+            partial = partial_summary(pa.Table.from_batches([batch]), examples)
+            yield pa.RecordBatch.from_pylist([{"partial": json.dumps(partial)}])
+
+    schema = StructType([StructField("partial", StringType(), False)])
+    partials = [json.loads(row["partial"]) for row in df.mapInArrow(summarise_partition, schema).collect()]
+    return add_summaries(partials, examples)

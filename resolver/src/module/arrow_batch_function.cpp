@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "pack_set_type.h"
+#include "thread_count.h"
 #include "wire_tools/arrow_c_data.h"
 #include "wire_tools/arrow_decisions.h"
 #include "wire_tools/arrow_query_columns.h"

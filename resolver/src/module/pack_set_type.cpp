@@ -7,14 +7,13 @@
 // while a large query is answered.
 #include "pack_set_type.h"
 
-#include <sched.h>
-
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <thread>
 
+#include "thread_count.h"
 #include "wire_tools/pack_set.h"
 
 // Part of the stable ABI from 3.10, and exported with the same signature by
@@ -37,9 +36,6 @@ struct PackSetObject {
 constexpr Py_ssize_t kReleaseLockFrom = 16 * 1024;
 
 const wire::PackSet& set_of(PyObject* self) { return *reinterpret_cast<PackSetObject*>(self)->set; }
-
-// The type, once the module has made it.
-PyTypeObject* pack_set_type = nullptr;
 
 bool utf8_of(PyObject* text, std::string_view& out) {
   Py_ssize_t size = 0;
@@ -278,51 +274,26 @@ PyType_Spec kSpec = {
     kSlots,
 };
 
+// The type add_pack_set_type made, for pack_set_of's check; the module
+// that holds it lives as long as the interpreter.
+PyObject* pack_set_type_object = nullptr;
+
 }  // namespace
 
-std::size_t usable_cores() {
-  cpu_set_t cores;
-  if (sched_getaffinity(0, sizeof cores, &cores) == 0) {
-    const int count = CPU_COUNT(&cores);
-    if (count > 0) return static_cast<std::size_t>(count);
-  }
-  const unsigned hardware = std::thread::hardware_concurrency();
-  return hardware > 0 ? hardware : 1;
-}
-
-bool threads_of(PyObject* threads_object, std::size_t& threads) {
-  if (threads_object == nullptr || threads_object == Py_None) {
-    threads = usable_cores();
-    return true;
-  }
-  if (!PyLong_Check(threads_object) || PyBool_Check(threads_object)) {
-    PyErr_SetString(PyExc_TypeError, "threads must be an int or None");
-    return false;
-  }
-  const long long wanted = PyLong_AsLongLong(threads_object);
-  if (wanted == -1 && PyErr_Occurred()) return false;
-  if (wanted < 1) {
-    PyErr_SetString(PyExc_ValueError, "threads must be at least 1");
-    return false;
-  }
-  // More threads than work never helps, and every batch caps them so.
-  threads = static_cast<std::size_t>(wanted);
-  return true;
-}
-
 const wire::PackSet* pack_set_of(PyObject* object) {
-  if (pack_set_type == nullptr || !PyObject_TypeCheck(object, pack_set_type)) {
+  const int is_set = pack_set_type_object == nullptr ? 0 : PyObject_IsInstance(object, pack_set_type_object);
+  if (is_set < 0) return nullptr;
+  if (is_set == 0) {
     PyErr_SetString(PyExc_TypeError, "packset must be a zorv_tools.PackSet");
     return nullptr;
   }
-  return &set_of(object);
+  return reinterpret_cast<PackSetObject*>(object)->set;
 }
 
 int add_pack_set_type(PyObject* module) {
   PyObject* type = PyType_FromSpec(&kSpec);
   if (type == nullptr) return -1;
-  Py_INCREF(type);
-  pack_set_type = reinterpret_cast<PyTypeObject*>(type);
+  pack_set_type_object = type;
   // PyModule_AddObject steals the reference only when it succeeds.
   if (PyModule_AddObject(module, "PackSet", type) < 0) {
     Py_DECREF(type);

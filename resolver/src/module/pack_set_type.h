@@ -3,8 +3,6 @@
 // from it and adds what is easier said in Python.
 #pragma once
 
-#include <cstddef>
-
 #include "native_results.h"
 #include "wire_tools/pack_set.h"
 
@@ -14,15 +12,8 @@ namespace zorv::native {
 // exception set on failure.
 int add_pack_set_type(PyObject* module);
 
-// The set held by `object`, a PackSet or an instance of a subclass; nullptr
-// with TypeError set for any other object. Lives as long as `object`.
+// The set inside `object`, an instance of that type (or of a subclass);
+// nullptr with TypeError set for anything else.
 const wire::PackSet* pack_set_of(PyObject* object);
-
-// The cores this process may run on.
-std::size_t usable_cores();
-
-// A `threads` argument: None (or not given) for the usable cores, else an
-// int of at least 1. False with an exception set otherwise.
-bool threads_of(PyObject* threads_object, std::size_t& threads);
 
 }  // namespace zorv::native
