@@ -95,3 +95,19 @@ def expected_row(packset, row: dict, strictness_override: Optional[str] = None) 
         "fell_back": decision["provenance"]["fell_back"],
         "pack_sha256": expected_sha256(row),
     }
+
+
+# The packs of arrow_cases.PACKS after a change of every kind: controls
+# added and removed, a dial changed, a pack broken, one removed, one mended.
+CHANGED_PACKS: Dict[str, str] = dict(PACKS)
+CHANGED_PACKS["retail/payments.zorv.toml"] = _FULL.format(
+    dial="as_configured", card='["tokenisation", "audit"]', floor='["mfa"]')
+CHANGED_PACKS["retail/identity.toml"] = _FULL.format(dial="aggressive", card='["audit"]', floor='["audit"]')
+CHANGED_PACKS["gov/payments.zorv.toml"] = "[meta\n"
+CHANGED_PACKS["health/payments.zorv.toml"] = _FULL.format(dial="minimal", card="[]", floor='["Consent"]')
+del CHANGED_PACKS["health/identity.zorv.toml"]
+CHANGED_PACKS["health/records.zorv.toml"] = PACKS["health/records.zorv.toml"].replace("minimal", "as_configured")
+
+
+def changed_packs_json() -> str:
+    return json.dumps(CHANGED_PACKS)
