@@ -4,12 +4,13 @@ Marked `engines`: starting a JVM and a cluster of processes takes a while,
 so only the full tier runs these (the quick tier passes -m 'not engines').
 """
 
+import json
 import os
 import sys
 
 import pytest
 
-from arrow_cases import PACKS, expected_row, packs_json, random_rows
+from arrow_cases import PACKS, changed_packs_json, expected_row, packs_json, query_json, random_rows
 
 pytestmark = pytest.mark.engines
 
@@ -154,3 +155,67 @@ def test_dask_wrong_column_type_gives_the_documented_error(dask_client, packset)
     rows = [dict(row, subject=7) for row in ROWS[:20]]
     with pytest.raises(ValueError, match=r"^column `subject` at row 0 has Arrow format \"l\", expected a string"):
         zorv_dask.resolve(dask_frame(rows), packset).compute()
+
+
+# ---- Replay ------------------------------------------------------------------
+
+needs_replay = pytest.mark.skipif(
+    not hasattr(__import__("zorv_tools")._native, "replay_lines"), reason="this build has no native replay"
+)
+
+
+@pytest.fixture(scope="module")
+def log_file(tmp_path_factory, packset):
+    import zorv_tools
+
+    lines = [zorv_tools.decision_record(packset, query_json(row), row["strictness"]) for row in ROWS]
+    lines.insert(17, "")  # logs may hold blank lines
+    path = tmp_path_factory.mktemp("log") / "decisions.jsonl"
+    path.write_text("\n".join(lines) + "\n", encoding="utf-8")
+    return path
+
+
+def log_rows(path):
+    return [(str(path), number, line) for number, line in enumerate(path.read_text("utf-8").split("\n")[:-1], 1)]
+
+
+@needs_replay
+def test_spark_replay_summary_equals_zorv_replay(spark, log_file):
+    import subprocess
+
+    from zorv_tools import spark as zorv_spark
+
+    frame = spark.createDataFrame(log_rows(log_file), "file string, line long, record string").repartition(3)
+    frame = frame.orderBy("line")  # the log's order, over several partitions
+    summary = zorv_spark.replay_summary(zorv_spark.replay(frame, changed_packs_json()), examples=7)
+    packs = log_file.parent / "changed.json"
+    packs.write_text(changed_packs_json(), encoding="utf-8")
+    printed = subprocess.run(
+        [sys.executable, "-m", "zorv_tools", "replay", "--packs-json", str(packs), "--format", "json",
+         "--examples", "7", str(log_file)],
+        capture_output=True, text=True)
+    assert printed.returncode == 0, printed.stderr
+    assert summary == json.loads(printed.stdout)
+    assert summary["changed"] > 0 and summary["records"] == len(ROWS)
+
+
+@needs_replay
+def test_dask_replay_rows_equal_the_arrow_replay(dask_client, log_file):
+    import dask.dataframe as dd
+    import pandas as pd
+    import pyarrow as pa
+
+    from zorv_tools import dask as zorv_dask
+    from zorv_tools.arrow import replay_batch
+
+    rows = log_rows(log_file)
+    frame = dd.from_pandas(pd.DataFrame(rows, columns=["file", "line", "record"]), npartitions=5)
+    got = zorv_dask.replay(frame, changed_packs_json()).compute().sort_values("line")
+    expected = replay_batch(PackSet(changed_packs_json()), pa.table({"record": [row[2] for row in rows]}))
+    columns = expected.schema.names
+    got = got.astype({"decision": object, "stem": object}).replace({float("nan"): None})
+    got_rows = [
+        {name: (list(row[name]) if name in ("gained", "lost") else row[name]) for name in columns}
+        for row in got.to_dict("records")
+    ]
+    assert got_rows == expected.to_pylist()
