@@ -146,16 +146,22 @@ def main(argv):
     check_kernel(packset, table)
     queries_json = "[" + ",".join(json.dumps(row, ensure_ascii=False) for row in table.to_pylist()) + "]"
 
-    results = [("Parquet read (pyarrow), for scale", read_s)]
+    results = []
+
+    def measured(name, seconds):
+        results.append((name, seconds))
+        print(f"{name}: {seconds:.2f} s", file=sys.stderr, flush=True)
+
+    measured("Parquet read (pyarrow), for scale", read_s)
     for threads in (1, 2):
-        results.append((f"PackSet.resolve_many, threads={threads}",
-                        median_seconds(lambda: packset.resolve_many(queries_json, threads=threads), args.repeat)))
+        measured(f"PackSet.resolve_many, threads={threads}",
+                 median_seconds(lambda: packset.resolve_many(queries_json, threads=threads), args.repeat))
     for threads in (1, 2):
-        results.append((f"Arrow kernel resolve_batch, threads={threads}",
-                        median_seconds(lambda: resolve_batch(packset, table, threads=threads), args.repeat)))
+        measured(f"Arrow kernel resolve_batch, threads={threads}",
+                 median_seconds(lambda: resolve_batch(packset, table, threads=threads), args.repeat))
     if not args.no_engines:
-        results.append(("Spark local[2], Parquet to decisions", spark_seconds(path, packset, args.repeat)))
-        results.append(("Dask, 2 worker processes, Parquet to decisions", dask_seconds(path, packset, args.repeat)))
+        measured("Spark local[2], Parquet to decisions", spark_seconds(path, packset, args.repeat))
+        measured("Dask, 2 worker processes, Parquet to decisions", dask_seconds(path, packset, args.repeat))
 
     kernel_2 = dict(results)["Arrow kernel resolve_batch, threads=2"]
     lines = [f"### Decisions at scale: {args.rows:,} queries of 10 controls, 10 packs (median of {args.repeat})", "",
