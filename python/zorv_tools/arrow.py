@@ -10,28 +10,26 @@ Needs pyarrow (``pip install zorv[arrow]``) for the result; the
 rest of ``zorv_tools`` never does.
 """
 
-from typing import TYPE_CHECKING, Any, List, Optional
+import importlib
+from typing import Any, List, Optional
 
 from . import _native
 from .arrow_replay import replay_batch, replay_schema
 from .pack_set import PackSet
-
-if TYPE_CHECKING:
-    import pyarrow
 
 __all__ = ["decision_schema", "replay_batch", "replay_schema", "resolve_batch", "with_decisions"]
 
 
 def _pyarrow() -> Any:
     try:
-        import pyarrow
-        import pyarrow.compute  # noqa: F401  (the submodule, for unique and take)
+        pyarrow = importlib.import_module("pyarrow")
+        importlib.import_module("pyarrow.compute")  # for unique and take
     except ImportError as missing:
         raise ImportError("zorv_tools.arrow needs pyarrow: pip install zorv[arrow]") from missing
     return pyarrow
 
 
-def decision_schema() -> "pyarrow.Schema":
+def decision_schema() -> Any:
     """The Arrow schema of the batches ``resolve_batch`` returns."""
     pa = _pyarrow()
     return pa.schema(
@@ -63,7 +61,7 @@ def resolve_batch(
     strictness_override: Optional[str] = None,
     *,
     threads: Optional[int] = None,
-) -> "pyarrow.RecordBatch":
+) -> Any:
     """Decide every row of an Arrow table or record batch with ``packset``.
 
     ``batch`` has the string columns ``domain``, ``profile``,
@@ -111,7 +109,7 @@ def resolve_batch(
     return pa.RecordBatch.from_arrays(columns, schema=decision_schema())
 
 
-def with_decisions(batch: Any, decisions: "pyarrow.RecordBatch") -> Any:
+def with_decisions(batch: Any, decisions: Any) -> Any:
     """``batch`` (a pyarrow ``RecordBatch`` or ``Table``) with the columns of
     ``decisions`` after its own, as the same kind of object; a column of
     ``batch`` with the name of a decision column is replaced by it."""

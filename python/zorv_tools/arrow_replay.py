@@ -8,9 +8,9 @@ rows is built from those columns: ``partial_summary`` of consecutive rows,
 ``add_summaries`` of partial summaries in row order.
 """
 
+import importlib
 import json
-from collections import Counter
-from typing import Any, Dict, Iterable, List, Optional
+from typing import Any, Counter, Dict, Iterable, List, Optional
 
 from . import _native
 from .pack_set import PackSet
@@ -117,7 +117,7 @@ def partial_summary(table: Any, examples: int) -> Dict[str, Any]:
     the columns of ``replay_batch`` and, when there, ``file`` and ``line``
     (an example's place; null without them). Added up by ``add_summaries``."""
     pa = _pyarrow()
-    import pyarrow.compute as pc
+    pc = importlib.import_module("pyarrow.compute")
 
     decided = table.filter(pc.is_valid(table.column("stem")))
     result: Dict[str, Any] = {"records": decided.num_rows}
@@ -153,8 +153,8 @@ def add_summaries(partials: Iterable[Dict[str, Any]], examples: int) -> Dict[str
     stops a replay of columns)."""
     totals = dict.fromkeys(COUNTS, 0)
     by_pack: Dict[str, List[int]] = {}
-    gained: Counter = Counter()
-    lost: Counter = Counter()
+    gained: Counter[str] = Counter()
+    lost: Counter[str] = Counter()
     found: List[Dict[str, Any]] = []
     for partial in partials:
         for name in COUNTS[:1] + COUNTS[2:]:

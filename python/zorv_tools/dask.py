@@ -8,14 +8,11 @@ text's SHA-256) and decides its partitions with
 ``zorv_tools.arrow.resolve_batch``. Needs dask[dataframe] and pyarrow.
 """
 
-from typing import TYPE_CHECKING, Any, Optional
+import importlib
+from typing import Any, Optional
 
 from ._worker_sets import Packs, packs_text, worker_set
 from .arrow import resolve_batch
-
-if TYPE_CHECKING:
-    import dask.dataframe
-    import pandas
 
 __all__ = ["replay", "resolve"]
 
@@ -23,9 +20,9 @@ _DECISION_COLUMNS = ("decision", "required", "source", "strictness", "fell_back"
 
 
 def _decide_partition(
-    part: "pandas.DataFrame", text: str, sha256: str, strictness_override: Optional[str]
-) -> "pandas.DataFrame":
-    import pyarrow as pa
+    part: Any, text: str, sha256: str, strictness_override: Optional[str]
+) -> Any:
+    pa = importlib.import_module("pyarrow")
 
     table = pa.Table.from_pandas(part, preserve_index=False)
     # A worker process runs one task per core.
@@ -34,8 +31,8 @@ def _decide_partition(
     return part.drop(columns=[name for name in _DECISION_COLUMNS if name in part.columns]).join(decisions)
 
 
-def _meta(part: "pandas.DataFrame") -> Any:
-    import pandas as pd
+def _meta(part: Any) -> Any:
+    pd = importlib.import_module("pandas")
 
     kept = part.drop(columns=[name for name in _DECISION_COLUMNS if name in part.columns])
     return kept.assign(
@@ -49,8 +46,8 @@ def _meta(part: "pandas.DataFrame") -> Any:
 
 
 def resolve(
-    ddf: "dask.dataframe.DataFrame", packs: Packs, strictness_override: Optional[str] = None
-) -> "dask.dataframe.DataFrame":
+    ddf: Any, packs: Packs, strictness_override: Optional[str] = None
+) -> Any:
     """``ddf`` with the decision columns of ``zorv_tools.arrow.resolve_batch`` added.
 
     The columns read and added, and the replacing of a column of ``ddf``
@@ -59,7 +56,7 @@ def resolve(
     column of the wrong type raises the ``ValueError`` of ``resolve_batch``
     when the result is computed.
     """
-    import dask
+    dask = importlib.import_module("dask")
 
     text, sha256 = packs_text(packs)
     shared = dask.delayed(text, pure=True)
@@ -69,8 +66,8 @@ def resolve(
 _REPLAY_COLUMNS = ("changed", "loosened", "tightened", "provenance_only", "decision", "stem", "gained", "lost")
 
 
-def _replay_partition(part: "pandas.DataFrame", text: str, sha256: str) -> "pandas.DataFrame":
-    import pyarrow as pa
+def _replay_partition(part: Any, text: str, sha256: str) -> Any:
+    pa = importlib.import_module("pyarrow")
 
     from .arrow import replay_batch
 
@@ -80,13 +77,13 @@ def _replay_partition(part: "pandas.DataFrame", text: str, sha256: str) -> "pand
     return part.drop(columns=[name for name in _REPLAY_COLUMNS if name in part.columns]).join(replayed)
 
 
-def replay(ddf: "dask.dataframe.DataFrame", packs: Packs) -> "dask.dataframe.DataFrame":
+def replay(ddf: Any, packs: Packs) -> Any:
     """``ddf``, decision-log lines in a string column ``record``, with the
     columns of ``zorv_tools.arrow.replay_batch`` added, as
     ``zorv_tools.spark.replay`` adds them; the set is sent to each worker
     once and read there once."""
-    import dask
-    import pandas as pd
+    dask = importlib.import_module("dask")
+    pd = importlib.import_module("pandas")
 
     text, sha256 = packs_text(packs)
     kept = ddf._meta.drop(columns=[name for name in _REPLAY_COLUMNS if name in ddf._meta.columns])

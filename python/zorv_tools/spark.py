@@ -8,34 +8,31 @@ with ``zorv_tools.arrow.resolve_batch``. Needs pyspark and pyarrow on the
 driver and on the workers, and the zorv wheel on the workers.
 """
 
+import importlib
 import json
-from typing import TYPE_CHECKING, Any, Dict, Iterator, Optional
+from typing import Any, Dict, Iterator, Optional
 
 from ._worker_sets import Packs, packs_text, worker_set
 from .arrow import decision_schema, replay_batch, replay_schema, resolve_batch, with_decisions
 from .arrow_replay import add_summaries, partial_summary
 
-if TYPE_CHECKING:
-    import pyarrow
-    from pyspark.sql import DataFrame
-
 __all__ = ["replay", "replay_summary", "resolve"]
 
 
 def _spark_fields() -> Any:
-    from pyspark.sql.types import ArrayType, BooleanType, StringType, StructField
+    spark_types = importlib.import_module("pyspark.sql.types")
 
     return [
-        StructField("decision", StringType(), False),
-        StructField("required", ArrayType(StringType(), False), False),
-        StructField("source", StringType(), False),
-        StructField("strictness", StringType(), False),
-        StructField("fell_back", BooleanType(), False),
-        StructField("pack_sha256", StringType(), True),
+        spark_types.StructField("decision", spark_types.StringType(), False),
+        spark_types.StructField("required", spark_types.ArrayType(spark_types.StringType(), False), False),
+        spark_types.StructField("source", spark_types.StringType(), False),
+        spark_types.StructField("strictness", spark_types.StringType(), False),
+        spark_types.StructField("fell_back", spark_types.BooleanType(), False),
+        spark_types.StructField("pack_sha256", spark_types.StringType(), True),
     ]
 
 
-def resolve(df: "DataFrame", packs: Packs, strictness_override: Optional[str] = None) -> "DataFrame":
+def resolve(df: Any, packs: Packs, strictness_override: Optional[str] = None) -> Any:
     """``df`` with the decision columns of ``zorv_tools.arrow.resolve_batch`` added.
 
     ``df`` has the query columns ``resolve_batch`` reads (``domain``,
@@ -49,14 +46,14 @@ def resolve(df: "DataFrame", packs: Packs, strictness_override: Optional[str] = 
     ``ValueError`` of ``resolve_batch`` (inside Spark's error) when the
     result is computed.
     """
-    from pyspark.sql.types import StructType
+    spark_types = importlib.import_module("pyspark.sql.types")
 
     text, sha256 = packs_text(packs)
     decided = {field.name for field in _spark_fields()}
-    schema = StructType([field for field in df.schema.fields if field.name not in decided] + _spark_fields())
+    schema = spark_types.StructType([field for field in df.schema.fields if field.name not in decided] + _spark_fields())
     decision_schema()  # pyarrow is needed on the workers; fail here on the driver first
 
-    def decide(batches: Iterator["pyarrow.RecordBatch"]) -> Iterator["pyarrow.RecordBatch"]:
+    def decide(batches: Iterator[Any]) -> Iterator[Any]:
         packset = worker_set(text, sha256)
         for batch in batches:
             # Spark gives each task a core of its own.
@@ -66,21 +63,21 @@ def resolve(df: "DataFrame", packs: Packs, strictness_override: Optional[str] = 
 
 
 def _replay_fields() -> Any:
-    from pyspark.sql.types import ArrayType, BooleanType, StringType, StructField
+    spark_types = importlib.import_module("pyspark.sql.types")
 
     return [
-        StructField("changed", BooleanType(), False),
-        StructField("loosened", BooleanType(), False),
-        StructField("tightened", BooleanType(), False),
-        StructField("provenance_only", BooleanType(), False),
-        StructField("decision", StringType(), True),
-        StructField("stem", StringType(), True),
-        StructField("gained", ArrayType(StringType(), False), False),
-        StructField("lost", ArrayType(StringType(), False), False),
+        spark_types.StructField("changed", spark_types.BooleanType(), False),
+        spark_types.StructField("loosened", spark_types.BooleanType(), False),
+        spark_types.StructField("tightened", spark_types.BooleanType(), False),
+        spark_types.StructField("provenance_only", spark_types.BooleanType(), False),
+        spark_types.StructField("decision", spark_types.StringType(), True),
+        spark_types.StructField("stem", spark_types.StringType(), True),
+        spark_types.StructField("gained", spark_types.ArrayType(spark_types.StringType(), False), False),
+        spark_types.StructField("lost", spark_types.ArrayType(spark_types.StringType(), False), False),
     ]
 
 
-def replay(df: "DataFrame", packs: Packs) -> "DataFrame":
+def replay(df: Any, packs: Packs) -> Any:
     """``df``, a DataFrame of decision-log lines in a string column
     ``record``, with the columns of ``zorv_tools.arrow.replay_batch`` added
     (``changed``, ``loosened``, ``tightened``, ``provenance_only``, the new
@@ -88,14 +85,14 @@ def replay(df: "DataFrame", packs: Packs) -> "DataFrame":
     ``resolve``; each worker reads the set once. Other columns (``file``
     and ``line`` for the examples of ``replay_summary``) are kept.
     """
-    from pyspark.sql.types import StructType
+    spark_types = importlib.import_module("pyspark.sql.types")
 
     text, sha256 = packs_text(packs)
     added = {field.name for field in _replay_fields()}
-    schema = StructType([field for field in df.schema.fields if field.name not in added] + _replay_fields())
+    schema = spark_types.StructType([field for field in df.schema.fields if field.name not in added] + _replay_fields())
     replay_schema()
 
-    def decide(batches: Iterator["pyarrow.RecordBatch"]) -> Iterator["pyarrow.RecordBatch"]:
+    def decide(batches: Iterator[Any]) -> Iterator[Any]:
         packset = worker_set(text, sha256)
         for batch in batches:
             yield with_decisions(batch, replay_batch(packset, batch))
@@ -103,7 +100,7 @@ def replay(df: "DataFrame", packs: Packs) -> "DataFrame":
     return df.mapInArrow(decide, schema)
 
 
-def replay_summary(df: "DataFrame", examples: int = 20) -> Dict[str, Any]:
+def replay_summary(df: Any, examples: int = 20) -> Dict[str, Any]:
     """The summary ``zorv replay`` prints (``zorv_tools.replay``'s dict) of
     a DataFrame that ``replay`` returned, in one pass over it: each
     partition sums its own rows, and the driver adds the partitions up in
@@ -111,18 +108,18 @@ def replay_summary(df: "DataFrame", examples: int = 20) -> Dict[str, Any]:
     DataFrame's order, with their ``file`` and ``line`` columns when it has
     them.
     """
-    from pyspark.sql.types import StringType, StructField, StructType
+    spark_types = importlib.import_module("pyspark.sql.types")
 
     if examples < 0:
         raise ValueError("examples must be at least 0")
 
-    def summarise_partition(batches: Iterator["pyarrow.RecordBatch"]) -> Iterator["pyarrow.RecordBatch"]:
-        import pyarrow as pa
+    def summarise_partition(batches: Iterator[Any]) -> Iterator[Any]:
+        pa = importlib.import_module("pyarrow")
 
         for batch in batches:
             partial = partial_summary(pa.Table.from_batches([batch]), examples)
             yield pa.RecordBatch.from_pylist([{"partial": json.dumps(partial)}])
 
-    schema = StructType([StructField("partial", StringType(), False)])
+    schema = spark_types.StructType([spark_types.StructField("partial", spark_types.StringType(), False)])
     partials = [json.loads(row["partial"]) for row in df.mapInArrow(summarise_partition, schema).collect()]
     return add_summaries(partials, examples)
