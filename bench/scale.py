@@ -22,6 +22,7 @@ import argparse
 import json
 import os
 import random
+import resource
 import statistics
 import sys
 import time
@@ -69,12 +70,21 @@ def queries_file(rows, packs_json, pool):
 
 
 def median_seconds(run, repeat):
-    times = []
+    """The median wall time of `repeat` runs, and the median processor time
+    this process spent in them (every thread; an engine's workers are other
+    processes and are not counted)."""
+    times, cpu = [], []
     for _ in range(repeat):
-        start = time.perf_counter()
+        start, start_cpu = time.perf_counter(), _cpu_seconds()
         run()
         times.append(time.perf_counter() - start)
-    return statistics.median(times)
+        cpu.append(_cpu_seconds() - start_cpu)
+    return statistics.median(times), statistics.median(cpu)
+
+
+def _cpu_seconds():
+    usage = resource.getrusage(resource.RUSAGE_SELF)
+    return usage.ru_utime + usage.ru_stime
 
 
 def check_kernel(packset, table):
@@ -142,6 +152,7 @@ def main(argv):
     packset = PackSet(packs_json)
     path = queries_file(args.rows, packs_json, pool)
     read_s = median_seconds(lambda: pq.read_table(path), args.repeat)
+    load_before = os.getloadavg()[0]
     table = pq.read_table(path)
     check_kernel(packset, table)
     queries_json = "[" + ",".join(json.dumps(row, ensure_ascii=False) for row in table.to_pylist()) + "]"
@@ -150,7 +161,7 @@ def main(argv):
 
     def measured(name, seconds):
         results.append((name, seconds))
-        print(f"{name}: {seconds:.2f} s", file=sys.stderr, flush=True)
+        print(f"{name}: {seconds[0]:.2f} s, {seconds[1]:.2f} s of processor", file=sys.stderr, flush=True)
 
     measured("Parquet read (pyarrow), for scale", read_s)
     for threads in (1, 2):
@@ -163,11 +174,18 @@ def main(argv):
         measured("Spark local[2], Parquet to decisions", spark_seconds(path, packset, args.repeat))
         measured("Dask, 2 worker processes, Parquet to decisions", dask_seconds(path, packset, args.repeat))
 
-    kernel_2 = dict(results)["Arrow kernel resolve_batch, threads=2"]
+    kernel_2 = dict(results)["Arrow kernel resolve_batch, threads=2"][0]
+    load = f"{load_before:.1f} before, {os.getloadavg()[0]:.1f} after"
     lines = [f"### Decisions at scale: {args.rows:,} queries of 10 controls, 10 packs (median of {args.repeat})", "",
-             "| way | seconds | rows/s | time / kernel (2 threads) |", "|---|---:|---:|---:|"]
-    for name, seconds in results:
-        lines.append(f"| {name} | {seconds:.2f} | {args.rows / seconds:,.0f} | {seconds / kernel_2:.2f}× |")
+             f"Load average of the 2-core machine (other work included): {load}. Processor time is this",
+             "process's (all its threads); the engines' workers are other processes.", "",
+             "| way | seconds | rows/s | time / kernel (2 threads) | processor s | rows per processor s |",
+             "|---|---:|---:|---:|---:|---:|"]
+    for name, (seconds, cpu) in results:
+        engine = name.startswith(("Spark", "Dask"))
+        per_cpu = "" if engine or cpu == 0 else f"{args.rows / cpu:,.0f}"
+        lines.append(f"| {name} | {seconds:.2f} | {args.rows / seconds:,.0f} | {seconds / kernel_2:.2f}× | "
+                     f"{'' if engine else f'{cpu:.2f}'} | {per_cpu} |")
     text = "\n".join(lines)
     print(text)
     if args.markdown:
