@@ -108,26 +108,26 @@ PyObject* as_value_error(const wire::ErrorMessage& error) {
 PyObject* resolve_arrow(PyObject*, PyObject* args, PyObject* kwargs) {
   PyObject* packset = nullptr;
   PyObject* data = nullptr;
-  PyObject* dial_object = Py_None;
+  PyObject* override_object = Py_None;
   PyObject* threads_object = Py_None;
   const char* names[] = {"packset", "data", "strictness_override", "threads", nullptr};
   if (!PyArg_ParseTupleAndKeywords(args, kwargs, "OO|OO:resolve_arrow", const_cast<char**>(names), &packset, &data,
-                                   &dial_object, &threads_object)) {
+                                   &override_object, &threads_object)) {
     return nullptr;
   }
   const wire::PackSet* set = pack_set_of(packset);
   if (set == nullptr) return nullptr;
   std::size_t threads = 0;
   if (!threads_of(threads_object, threads)) return nullptr;
-  std::optional<std::string_view> dial;
-  if (dial_object != Py_None) {
+  std::optional<std::string_view> strictness_override;
+  if (override_object != Py_None) {
     Py_ssize_t size = 0;
-    const char* text = PyUnicode_Check(dial_object) ? PyUnicode_AsUTF8AndSize(dial_object, &size) : nullptr;
+    const char* text = PyUnicode_Check(override_object) ? PyUnicode_AsUTF8AndSize(override_object, &size) : nullptr;
     if (text == nullptr) {
       if (!PyErr_Occurred()) PyErr_SetString(PyExc_TypeError, "strictness_override must be a str or None");
       return nullptr;
     }
-    dial = std::string_view(text, static_cast<std::size_t>(size));
+    strictness_override = std::string_view(text, static_cast<std::size_t>(size));
   }
 
   return guarded_object([&]() -> PyObject* {
@@ -148,7 +148,7 @@ PyObject* resolve_arrow(PyObject*, PyObject* args, PyObject* kwargs) {
         first_row += read.value().length();
         columns.push_back(std::move(read.value()));
       }
-      if (!decided.decisions) decided.decisions.emplace(wire::ArrowDecisions::decide(*set, columns, dial, threads));
+      if (!decided.decisions) decided.decisions.emplace(wire::ArrowDecisions::decide(*set, columns, strictness_override, threads));
     } catch (...) {
       decided.fault = std::current_exception();
     }

@@ -32,7 +32,7 @@ std::int32_t found_position(const PackSet& set, const RegulatoryQuery& query) {
   return -1;
 }
 
-void decide_run(const PackSet& set, const ArrowQueryColumns& batch, const std::optional<Strictness>& dial,
+void decide_run(const PackSet& set, const ArrowQueryColumns& batch, const std::optional<Strictness>& strictness,
                 ArrowDecisions::Run& run) {
   const std::size_t rows = static_cast<std::size_t>(run.end - run.begin);
   run.decision.ends.reserve(rows);
@@ -49,7 +49,7 @@ void decide_run(const PackSet& set, const ArrowQueryColumns& batch, const std::o
     batch.fill_query(row, query, keys);
     const std::optional<std::string_view> own = batch.strictness(row);
     const ControlDecision decision =
-        own ? set.decide(query, Strictness::parse(*own)) : set.decide(query, dial);
+        own ? set.decide(query, Strictness::parse(*own)) : set.decide(query, strictness);
     const WireDecision wire = WireDecision::from_core(decision);
     text.clear();
     wire.write(text);
@@ -67,7 +67,7 @@ void decide_run(const PackSet& set, const ArrowQueryColumns& batch, const std::o
 struct Work {
   const PackSet& set;
   const std::vector<ArrowQueryColumns>& batches;
-  const std::optional<Strictness>& dial;
+  const std::optional<Strictness>& strictness;
   std::vector<ArrowDecisions::Run>& runs;
   std::atomic<std::size_t> next_run{0};
   std::atomic<bool> failed{false};
@@ -77,7 +77,7 @@ struct Work {
   void work() {
     try {
       for (std::size_t run = next_run++; run < runs.size() && !failed; run = next_run++) {
-        decide_run(set, batches[runs[run].batch], dial, runs[run]);
+        decide_run(set, batches[runs[run].batch], strictness, runs[run]);
       }
     } catch (...) {
       const std::lock_guard<std::mutex> lock(fault_mutex);
@@ -134,9 +134,9 @@ Result<ArrowDecisions> ArrowDecisions::decide(const PackSet& set, const std::vec
     }
   }
 
-  std::optional<Strictness> dial;
-  if (strictness_override) dial = Strictness::parse(*strictness_override);
-  Work work{set, batches, dial, decisions.runs_, {}, {}, {}, {}};
+  std::optional<Strictness> strictness;
+  if (strictness_override) strictness = Strictness::parse(*strictness_override);
+  Work work{set, batches, strictness, decisions.runs_, {}, {}, {}, {}};
   std::vector<std::thread> helpers;
   helpers.reserve(threads - 1);
   try {
