@@ -7,14 +7,13 @@
 // while a large query is answered.
 #include "pack_set_type.h"
 
-#include <sched.h>
-
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <thread>
 
+#include "thread_count.h"
 #include "wire_tools/pack_set.h"
 
 // Part of the stable ABI from 3.10, and exported with the same signature by
@@ -167,17 +166,6 @@ PyObject* pack_set_resolve_with_receipts(PyObject* self, PyObject* args, PyObjec
                 [&] { return set.resolve_with_receipts_json(query_json, ctx_json, strictness_override); });
 }
 
-// The cores this process may run on.
-std::size_t usable_cores() {
-  cpu_set_t cores;
-  if (sched_getaffinity(0, sizeof cores, &cores) == 0) {
-    const int count = CPU_COUNT(&cores);
-    if (count > 0) return static_cast<std::size_t>(count);
-  }
-  const unsigned hardware = std::thread::hardware_concurrency();
-  return hardware > 0 ? hardware : 1;
-}
-
 PyObject* pack_set_resolve_many(PyObject* self, PyObject* args, PyObject* kwargs) {
   PyObject* queries = nullptr;
   PyObject* override_object = nullptr;
@@ -188,22 +176,7 @@ PyObject* pack_set_resolve_many(PyObject* self, PyObject* args, PyObject* kwargs
     return nullptr;
   }
   std::size_t threads = 0;
-  if (threads_object == Py_None) {
-    threads = usable_cores();
-  } else {
-    if (!PyLong_Check(threads_object) || PyBool_Check(threads_object)) {
-      PyErr_SetString(PyExc_TypeError, "threads must be an int or None");
-      return nullptr;
-    }
-    const long long wanted = PyLong_AsLongLong(threads_object);
-    if (wanted == -1 && PyErr_Occurred()) return nullptr;
-    if (wanted < 1) {
-      PyErr_SetString(PyExc_ValueError, "threads must be at least 1");
-      return nullptr;
-    }
-    // More threads than queries never helps, and the batch caps them so.
-    threads = static_cast<std::size_t>(wanted);
-  }
+  if (!threads_of(threads_object, threads)) return nullptr;
   std::string_view queries_json;
   std::optional<std::string_view> strictness_override;
   if (!utf8_of(queries, queries_json) || !override_of(override_object, strictness_override)) return nullptr;

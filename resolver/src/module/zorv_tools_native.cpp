@@ -8,10 +8,11 @@
 #include <string>
 #include <string_view>
 
+#include "arrow_batch_function.h"
 #include "boundary.h"
 #include "pack_set_type.h"
-#include "wire_tools/diff_json.h"
 #include "replay_function.h"
+#include "wire_tools/diff_json.h"
 #include "wire_tools/explain_json.h"
 #include "wire_tools/lint_json.h"
 #include "wire_tools/pack_vocabulary_json.h"
@@ -111,6 +112,10 @@ PyMethodDef kMethods[] = {
     {"lint_rules", lint_rules, METH_NOARGS, "lint_rules() -> str\n\nThe lint rules, as a JSON array."},
     {"pack_vocabulary", pack_vocabulary, METH_NOARGS,
      "pack_vocabulary() -> str\n\nEvery key a pack may hold, with its kind and meaning, as a JSON array."},
+    {"resolve_arrow", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(zorv::native::resolve_arrow)),
+     METH_VARARGS | METH_KEYWORDS,
+     "resolve_arrow(packset, data, strictness_override=None, threads=None) -> tuple\n\n"
+     "The decisions for every row of Arrow capsules, as the raw buffers of their columns."},
     {nullptr, nullptr, 0, nullptr},
 };
 
