@@ -46,7 +46,7 @@ struct PackAnswer {
 // pack read from it (null when the text is not a pack), or no key at all.
 struct ReachedPack {
   std::optional<std::string> key;
-  const PolicyPackToml* pack = nullptr;
+  const PolicyPack* pack = nullptr;
 };
 
 // The answer for `query` (its universe is not read) when it reaches

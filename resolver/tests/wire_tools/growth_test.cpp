@@ -117,7 +117,7 @@ TEST(Growth, DecidingOverAListWhoseKeysShareTheirEnds) {
             R"({"domain":"d","profile":"p","jurisdiction":"EU","subject":"s","universe":)" + list + "}";
         ASSERT_TRUE(resolve_json(packs, query, std::nullopt).ok());
       },
-      40000);
+      10000);
 }
 
 }  // namespace
