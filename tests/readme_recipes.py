@@ -6,7 +6,9 @@ In a shown output ``...`` stands for any text within a line, and a line
 that is only ``...`` for any number of lines. A Python expression statement
 shows its output in a comment: at the end of its last line, or on the
 comment line right after it (``print`` shows what it prints, any other
-expression its ``repr``).
+expression its ``repr``). A command line ending in a backslash continues
+on the next. ``py`` blocks are shown, not run: they need a cluster or an
+engine the tests do not start.
 
 Usage: python readme_recipes.py README CHECKOUT  (the ``zorv`` command
 must be on PATH); prints each mismatch, exits 1 when there is one.
@@ -15,6 +17,7 @@ must be on PATH); prints each mismatch, exits 1 when there is one.
 import ast
 import contextlib
 import io
+import os
 import re
 import subprocess
 import sys
@@ -44,11 +47,16 @@ def blocks(readme: str, language: str) -> List[Tuple[int, str]]:
 def console_steps(line: int, block: str) -> List[Step]:
     """The ``$ command`` lines of a console block with their output lines."""
     steps: List[Step] = []
+    continued = False
     for offset, text in enumerate(block.splitlines()):
-        if text.startswith("$ "):
+        if continued:
+            # A command whose line ends in a backslash goes on on the next.
+            steps[-1].source += "\n" + text
+        elif text.startswith("$ "):
             steps.append(Step(f"README.md:{line + offset}", text[2:], []))
         elif steps:
             steps[-1].shown.append(text)
+        continued = bool(steps) and not steps[-1].shown and text.endswith("\\")
     return steps
 
 
@@ -129,11 +137,23 @@ def check(readme: str, checkout: str) -> List[str]:
         for step, printed in zip(steps, run_console(steps, checkout)):
             compare(step, printed)
     namespace: Dict[str, object] = {}
-    for line, block in blocks(readme, "python"):
-        for statement, step in python_steps(line, block):
-            printed = run_python(statement, namespace)
-            if step is not None:
-                compare(step, printed)
+    # Python recipes name their files from the repository's root, as the
+    # shell sessions do from where they start.
+    started_in = os.getcwd()
+    os.chdir(checkout)
+    try:
+        for line, block in blocks(readme, "python"):
+            for statement, step in python_steps(line, block):
+                try:
+                    printed = run_python(statement, namespace)
+                except Exception as error:  # a recipe that fails is a mismatch, reported with the rest
+                    problems.append(f"README.md:{line + statement.lineno - 1}: "
+                                    f"{ast.get_source_segment(block, statement)}\n  raises {error!r}\n")
+                    continue
+                if step is not None:
+                    compare(step, printed)
+    finally:
+        os.chdir(started_in)
     return problems
 
 

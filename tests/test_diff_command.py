@@ -152,7 +152,7 @@ def test_a_packs_json_file_that_is_not_a_pack_map_is_a_usage_error(tmp_path):
     (tmp_path / "new.json").write_text("{}", encoding="utf-8")
     status, out, err = run("diff", tmp_path / "old.json", tmp_path / "new.json")
     assert (status, out) == (2, "")
-    assert err.startswith("old_packs_json is not an object of path->toml strings: ")
+    assert err.startswith("zorv diff: old_packs_json is not an object of path->toml strings: ")
 
 
 def _many_packs(count: int, loosen: bool) -> str:
