@@ -20,10 +20,9 @@ import xml.etree.ElementTree as ElementTree
 from dataclasses import dataclass, field
 from typing import IO, Any, Dict, List, Optional
 
-import zorv
-
 from . import _native
 from .names import nearest
+from .pack_set import PackSet
 
 __all__ = ["Case", "CaseFileError", "CaseResult", "read_case_file", "run_case", "run_case_files"]
 
@@ -161,10 +160,10 @@ def _listed(controls: List[str]) -> str:
     return ", ".join(json.dumps(control, ensure_ascii=False) for control in controls)
 
 
-def run_case(packs_json: str, case: Case) -> CaseResult:
+def run_case(packs: PackSet, case: Case) -> CaseResult:
     """Resolves the case's query and compares the decision with ``expect``."""
     try:
-        decision = json.loads(zorv.resolve(packs_json, case.query_json, case.strictness))
+        decision = json.loads(packs.resolve(case.query_json, case.strictness))
     except ValueError as error:
         raise CaseFileError(f"{case.path}:{case.line}:{case.column}: case {case.name!r}: {error}") from error
     required = decision["required"]
@@ -219,12 +218,12 @@ def junit_report(results: List[CaseResult]) -> bytes:
     return report
 
 
-def run_case_files(packs_json: str, paths: List[str], out: IO[str], junit: Optional[str] = None) -> int:
+def run_case_files(packs: PackSet, paths: List[str], out: IO[str], junit: Optional[str] = None) -> int:
     """Runs every case of every file, prints the results, and returns the
     exit status: 0 when all pass, 1 when any fails. Raises CaseFileError
     before running anything when a file is unusable."""
     cases = [case for path in paths for case in read_case_file(path)]
-    results = [run_case(packs_json, case) for case in cases]
+    results = [run_case(packs, case) for case in cases]
     for result in results:
         out.write(("PASS " if result.passed else "FAIL ") + result.case.name + "\n")
         for difference in result.differences:

@@ -8,15 +8,12 @@ errors and unusable input, always with one line on standard error.
 """
 
 import argparse
-import hashlib
 import json
 import os
 import re
 import sys
 from importlib import metadata
 from typing import IO, Any, Callable, Dict, List, NoReturn, Optional, Sequence
-
-import zorv
 
 from . import _native
 from .cases import CaseFileError, read_case_file, run_case_files
@@ -76,14 +73,6 @@ def _pack_map(args: argparse.Namespace, warn: Warn) -> str:
     return json.dumps(packs, ensure_ascii=False)
 
 
-def _pack_keys(packs_json: str) -> List[str]:
-    try:
-        packs = json.loads(packs_json)
-    except (ValueError, RecursionError):
-        return []
-    return list(packs) if isinstance(packs, dict) else []
-
-
 def _resolver_fault(error: ValueError, args: argparse.Namespace) -> UsageError:
     """The resolver's message for unusable JSON, led by the file it is
     about and the position it gives: ``FILE:LINE:COLUMN: message``."""
@@ -117,26 +106,29 @@ def _print_json(text: str, compact: bool, out: IO[str]) -> None:
         out.write(json.dumps(json.loads(text), indent=2, ensure_ascii=False) + "\n")
 
 
-def _decision(packs_json: str, query_json: str, strictness: Optional[str], ctx_json: Optional[str]) -> str:
+def _pack_set(args: argparse.Namespace, warn: Warn) -> PackSet:
+    """The command's packs, read once: every query of the command is
+    answered from this set. An unusable map raises the resolver's
+    ValueError, blamed on the --packs-json file."""
+    return PackSet(_pack_map(args, warn))
+
+
+def _decision(packs: PackSet, query_json: str, strictness: Optional[str], ctx_json: Optional[str]) -> str:
     """The resolver's text for one query, with receipts when there is a context."""
     if ctx_json is None:
-        return zorv.resolve(packs_json, query_json, strictness)
-    return zorv.resolve_with_receipts(packs_json, query_json, ctx_json, strictness)
+        return packs.resolve(query_json, strictness)
+    return packs.resolve_with_receipts(query_json, ctx_json, strictness)
 
 
-def _explained(packs_json: str, query_json: str, strictness: Optional[str]) -> Dict[str, Any]:
-    explained: Dict[str, Any] = json.loads(_native.explain(packs_json, query_json, strictness))
+def _explained(packs: PackSet, query_json: str, strictness: Optional[str]) -> Dict[str, Any]:
+    explained: Dict[str, Any] = json.loads(packs.explain(query_json, strictness))
     return explained
 
 
-def _pack_sha256(packs_json: str, explained: Dict[str, Any]) -> Optional[str]:
+def _pack_sha256(packs: PackSet, explained: Dict[str, Any]) -> Optional[str]:
     """The SHA-256 of the pack a decision used, or None when none was found."""
     source = explained["pack"]["source"]
-    if source is None:
-        return None
-    # The last of repeated keys is the one the resolver reads, as json.loads keeps it.
-    text = json.loads(packs_json)
-    return hashlib.sha256(text[source].encode("utf-8")).hexdigest()
+    return None if source is None else packs.pack_sha256(source)
 
 
 def _with_pack_sha256(ctx_json: str, digest: Optional[str]) -> str:
@@ -152,7 +144,7 @@ def _with_pack_sha256(ctx_json: str, digest: Optional[str]) -> str:
     return json.dumps(ctx, ensure_ascii=False)
 
 
-def _warn_about_query(packs_json: str, query_json: str, args: argparse.Namespace, warn: Warn,
+def _warn_about_query(packs: PackSet, query_json: str, args: argparse.Namespace, warn: Warn,
                       explained: Optional[Dict[str, Any]] = None) -> None:
     """Warns about what in a single query changes its answer unseen."""
     if args.quiet:
@@ -162,16 +154,15 @@ def _warn_about_query(packs_json: str, query_json: str, args: argparse.Namespace
     for warning in many_query_key_warnings([(f"{shown}: ", query)]):
         warn(warning)
     if explained is None:
-        explained = _explained(packs_json, query_json, args.strictness)
+        explained = _explained(packs, query_json, args.strictness)
     fall_back = explained["fall_back"]
-    # Only a missing pack needs the keys, and a large map is costly to read again.
-    keys = _pack_keys(packs_json) if fall_back is not None and fall_back["kind"] == "missing" else []
+    keys = packs.keys() if fall_back is not None and fall_back["kind"] == "missing" else []
     for warning in decision_warnings(explained, query.get("subject"), keys):
         warn(warning)
 
 
 def _resolve(args: argparse.Namespace, out: IO[str], warn: Warn) -> int:
-    packs_json = _pack_map(args, warn)
+    packs = _pack_set(args, warn)
     if args.many is not None:
         if args.query is not None or args.receipts is not None:
             raise UsageError("--many takes no QUERY and no --receipts")
@@ -180,13 +171,13 @@ def _resolve(args: argparse.Namespace, out: IO[str], warn: Warn) -> int:
         if args.log:
             try:
                 # Every query is decided before any line is written, as without --log.
-                records = list(many_records(PackSet(packs_json), text, args.many, args.strictness))
+                records = list(many_records(packs, text, args.many, args.strictness))
             except DecisionLogError as error:
                 raise UsageError(str(error)) from error
             out.writelines(record + "\n" for record in records)
             return 0
         try:
-            decisions = resolve_query_file(packs_json, text, args.strictness)
+            decisions = resolve_query_file(packs, text, args.strictness)
         except QueryFileError as error:
             raise UsageError(f"{shown}:{error}") from error
         for decision in decisions:
@@ -206,10 +197,10 @@ def _resolve(args: argparse.Namespace, out: IO[str], warn: Warn) -> int:
     ctx_json = None if args.receipts is None else _read_input(args.receipts)
     explained = None
     if ctx_json is not None and args.fill_pack_sha256:
-        explained = _explained(packs_json, query_json, args.strictness)
-        ctx_json = _with_pack_sha256(ctx_json, _pack_sha256(packs_json, explained))
-    _print_json(_decision(packs_json, query_json, args.strictness, ctx_json), args.compact, out)
-    _warn_about_query(packs_json, query_json, args, warn, explained)
+        explained = _explained(packs, query_json, args.strictness)
+        ctx_json = _with_pack_sha256(ctx_json, _pack_sha256(packs, explained))
+    _print_json(_decision(packs, query_json, args.strictness, ctx_json), args.compact, out)
+    _warn_about_query(packs, query_json, args, warn, explained)
     return 0
 
 
@@ -245,31 +236,26 @@ def explanation_table(explained: Dict[str, Any]) -> str:
 
 
 def _explain(args: argparse.Namespace, out: IO[str], warn: Warn) -> int:
-    packs_json = _pack_map(args, warn)
+    packs = _pack_set(args, warn)
     query_json = _read_input(args.query)
-    text = _native.explain(packs_json, query_json, args.strictness)
+    text = packs.explain(query_json, args.strictness)
     form = args.format or ("text" if out.isatty() else "json")
     if form == "json":
         _print_json(text, False, out)
     else:
         out.write(explanation_table(json.loads(text)))
-    _warn_about_query(packs_json, query_json, args, warn, json.loads(text))
+    _warn_about_query(packs, query_json, args, warn, json.loads(text))
     return 0
 
 
 def _test(args: argparse.Namespace, out: IO[str], warn: Warn) -> int:
-    packs_json = _pack_map(args, warn)
+    packs = _pack_set(args, warn)  # an unusable map is blamed on the --packs-json file, not on a case
     try:
-        zorv.resolve(packs_json, "{}")
-    except ValueError as error:
-        if str(error).startswith("packs_json "):
-            raise  # blamed on the --packs-json file, not on a case
-    try:
-        status = run_case_files(packs_json, args.cases, out, args.junit)
+        status = run_case_files(packs, args.cases, out, args.junit)
         if args.coverage or args.coverage_json is not None or args.threshold is not None:
             cases = [case for path in args.cases for case in read_case_file(path)]
             folder = args.packs if args.packs_json is None else None
-            status = max(status, report_coverage(packs_json, cases, out, args.coverage_json, args.threshold, folder))
+            status = max(status, report_coverage(packs, cases, out, args.coverage_json, args.threshold, folder))
         return status
     except CaseFileError as error:
         raise UsageError(str(error)) from error

@@ -12,7 +12,7 @@ A case counts whether it passed or failed.
 import json
 from decimal import ROUND_HALF_UP, Decimal
 from fractions import Fraction
-from typing import Any, Dict, Iterable, List, Optional, Set, Tuple
+from typing import Any, Dict, Iterable, List, Optional, Set, Tuple, Union
 
 from . import _native
 from .cases import Case
@@ -100,10 +100,11 @@ def percent_of(covered: int, total: int) -> Fraction:
     return Fraction(100) if total == 0 else Fraction(100 * covered, total)
 
 
-def coverage(packs_json: str, cases: Iterable[Case]) -> Dict[str, Any]:
-    """The coverage report as the JSON object ``zorv test --coverage-json`` writes."""
-    packset = PackSet(packs_json)
-    texts = json.loads(packs_json)
+def coverage(pack_map: Union[str, PackSet], cases: Iterable[Case]) -> Dict[str, Any]:
+    """The coverage report as the JSON object ``zorv test --coverage-json``
+    writes, for a pack set or a ``packs_json`` text."""
+    packset = pack_map if isinstance(pack_map, PackSet) else PackSet(pack_map)
+    texts = json.loads(packset.packs_json)
     positions = _covered_positions(packset, cases)
     packs = []
     for key in read_keys(texts):
@@ -146,11 +147,11 @@ def threshold_percent(text: str) -> Fraction:
     return value
 
 
-def report_coverage(packs_json: str, cases: List[Case], out: Any, json_path: Optional[str],
+def report_coverage(packs: Union[str, PackSet], cases: List[Case], out: Any, json_path: Optional[str],
                     threshold: Optional[Fraction], folder: Optional[str]) -> int:
     """Prints the coverage after a test run and writes ``json_path``;
     returns 1 when the coverage is below ``threshold``, else 0."""
-    report = coverage(packs_json, cases)
+    report = coverage(packs, cases)
     out.write(format_text(report, folder))
     if json_path is not None:
         with open(json_path, "w", encoding="utf-8") as file:

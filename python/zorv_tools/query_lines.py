@@ -8,7 +8,7 @@ fault is reported at its line and column in the file.
 
 import json
 import re
-from typing import Any, Dict, List, Optional, Tuple
+from typing import Any, Dict, List, Optional, Protocol, Tuple, Union
 
 import zorv
 
@@ -54,10 +54,33 @@ def query_lines(text: str) -> List[Tuple[int, str]]:
     return lines
 
 
-def _line_fault(packs_json: str, number: int, line: str, strictness: Optional[str]) -> Optional[QueryFileError]:
+class Resolver(Protocol):
+    """What answers a many-query file: a ``PackSet``, or a pack map text
+    read for each call (``_MapText``)."""
+
+    def resolve(self, query_json: str, strictness_override: Optional[str] = None) -> str: ...
+
+    def resolve_many(self, queries_json: str, strictness_override: Optional[str] = None) -> str: ...
+
+
+class _MapText:
+    """A ``packs_json`` text answering as ``zorv.resolve`` and
+    ``zorv_tools.resolve_many`` do: only the packs a query asks for are read."""
+
+    def __init__(self, packs_json: str) -> None:
+        self.packs_json = packs_json
+
+    def resolve(self, query_json: str, strictness_override: Optional[str] = None) -> str:
+        return zorv.resolve(self.packs_json, query_json, strictness_override)
+
+    def resolve_many(self, queries_json: str, strictness_override: Optional[str] = None) -> str:
+        return _native.resolve_many(self.packs_json, queries_json, strictness_override)
+
+
+def _line_fault(packs: Resolver, number: int, line: str, strictness: Optional[str]) -> Optional[QueryFileError]:
     """The resolver's fault for one line, at its place in the file."""
     try:
-        zorv.resolve(packs_json, line, strictness)
+        packs.resolve(line, strictness)
     except ValueError as error:
         message = str(error)
         where = _AT_LINE.search(message)
@@ -68,13 +91,16 @@ def _line_fault(packs_json: str, number: int, line: str, strictness: Optional[st
     return None
 
 
-def resolve_query_file(packs_json: str, text: str, strictness: Optional[str] = None) -> List[str]:
-    """The compact decision of each query of a many-query text, in order.
-    Raises ValueError for an unusable pack map (the resolver's message) and
-    QueryFileError for an unusable query."""
+def resolve_query_file(packs: Union[str, Resolver], text: str, strictness: Optional[str] = None) -> List[str]:
+    """The compact decision of each query of a many-query text, in order,
+    against a pack set or a ``packs_json`` text. Raises ValueError for an
+    unusable pack map (the resolver's message) and QueryFileError for an
+    unusable query."""
+    if isinstance(packs, str):
+        packs = _MapText(packs)
     if is_json_array(text):
         try:
-            return decision_texts(_native.resolve_many(packs_json, text, strictness))
+            return decision_texts(packs.resolve_many(text, strictness))
         except ValueError as error:
             where = _AT_LINE.search(str(error))
             if where is None or not str(error).startswith("queries_json"):
@@ -84,13 +110,13 @@ def resolve_query_file(packs_json: str, text: str, strictness: Optional[str] = N
     try:
         # Each line is one JSON value, so joining them by commas keeps
         # the n-th element the n-th query as written.
-        joined = _native.resolve_many(packs_json, "[" + ",".join(line for _, line in lines) + "]", strictness)
+        joined = packs.resolve_many("[" + ",".join(line for _, line in lines) + "]", strictness)
     except ValueError as error:
         found = re.match(r"queries_json\[(\d+)\]", str(error))
         if found is None:
             raise
         number, line = lines[int(found.group(1))]
-        fault = _line_fault(packs_json, number, line, strictness)
+        fault = _line_fault(packs, number, line, strictness)
         raise (fault or QueryFileError(f"{number}:1: {error}")) from error
     decisions = decision_texts(joined)
     if len(decisions) != len(lines):
