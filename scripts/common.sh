@@ -21,6 +21,20 @@ build_wheel() {
   ls "$build/dist"/zorv-*manylinux*.whl
 }
 
+# One build of the C++ suites and the module together in build folder $1
+# (RelWithDebInfo, the compiler on PATH; further arguments are scikit-build
+# options such as -C cmake.define.ZORV_SANITIZE=ON): scikit-build-core builds
+# every target there, the suites included, and packs the module into a wheel
+# in $1/dist, whose path it prints. A second run recompiles only what changed.
+build_with_tests() {
+  local dir=$1
+  shift
+  rm -rf "$dir/dist"
+  "$tools/bin/python" -m pip wheel -q --no-build-isolation --no-deps -w "$dir/dist" \
+    -C build-dir="$dir" -C cmake.build-type=RelWithDebInfo -C cmake.define.ZORV_BUILD_TESTS=ON "$@" "$repo" >&2
+  ls "$dir/dist"/zorv-*.whl
+}
+
 # A virtual environment under build/venvs for interpreter $1, with the wheel
 # $2 and the packages of requirements file $3 (default: the test tools)
 # installed; prints its python.
