@@ -79,12 +79,13 @@ def main(argv):
                 ratio = times[name].median_ns / base
                 ratios[name].append(ratio)
                 cells.append(f"{times[name].median_ns / 1e3:10.1f} us ({ratio:4.2f}x)")
-            print(f"{workload.group + ': ' + workload.name:45} {base / 1e3:10.1f} us  " + "  ".join(cells),
-                  flush=True)
+            print(f"{workload.group + ': ' + workload.name:45} {base / 1e3:10.1f} us  " + "  ".join(cells), flush=True)
         for number, name in enumerate(names[1:], 1):
             r = ratios[name]
-            print(f"build {number} against the baseline: median {statistics.median(r):.2f}x, "
-                  f"best {min(r):.2f}x, worst {max(r):.2f}x over {len(r)} workloads")
+            print(
+                f"build {number} against the baseline: median {statistics.median(r):.2f}x, "
+                f"best {min(r):.2f}x, worst {max(r):.2f}x over {len(r)} workloads"
+            )
     return 0
 
 
