@@ -11,14 +11,15 @@ python=${PYTHON:-python3}
 tools="$build/tools"
 export PATH="$tools/bin:$PATH"
 
-# Builds the abi3 wheel, repairs it into a manylinux wheel in build/dist and
-# prints the repaired wheel's path.
+# Builds the abi3 wheel with this machine's compiler, repairs it into a
+# manylinux wheel (for this machine's glibc) in build/dist-native and prints
+# its path. The wheels zorv ships come from scripts/build_wheels instead.
 build_wheel() {
-  rm -rf "$build/dist" "$build/dist-raw"
+  rm -rf "$build/dist-native" "$build/dist-raw"
   "$tools/bin/python" -m pip wheel -q --no-build-isolation --no-deps -w "$build/dist-raw" "$repo" >&2
-  "$tools/bin/auditwheel" repair --only-plat -w "$build/dist" "$build/dist-raw"/zorv-*.whl >"$build/auditwheel.log" 2>&1 ||
-    { cat "$build/auditwheel.log" >&2; return 1; }
-  ls "$build/dist"/zorv-*manylinux*.whl
+  "$tools/bin/auditwheel" repair --only-plat -w "$build/dist-native" "$build/dist-raw"/zorv-*.whl \
+    >"$build/auditwheel.log" 2>&1 || { cat "$build/auditwheel.log" >&2; return 1; }
+  ls "$build/dist-native"/zorv-*manylinux*.whl
 }
 
 # One build of the C++ suites and the module together in build folder $1
