@@ -11,14 +11,29 @@ python=${PYTHON:-python3}
 tools="$build/tools"
 export PATH="$tools/bin:$PATH"
 
-# Builds the abi3 wheel, repairs it into a manylinux wheel in build/dist and
-# prints the repaired wheel's path.
+# Builds the abi3 wheel with this machine's compiler, repairs it into a
+# manylinux wheel (for this machine's glibc) in build/dist-native and prints
+# its path. The wheels zorv ships come from scripts/build_wheels instead.
 build_wheel() {
-  rm -rf "$build/dist" "$build/dist-raw"
+  rm -rf "$build/dist-native" "$build/dist-raw"
   "$tools/bin/python" -m pip wheel -q --no-build-isolation --no-deps -w "$build/dist-raw" "$repo" >&2
-  "$tools/bin/auditwheel" repair --only-plat -w "$build/dist" "$build/dist-raw"/zorv-*.whl >"$build/auditwheel.log" 2>&1 ||
-    { cat "$build/auditwheel.log" >&2; return 1; }
-  ls "$build/dist"/zorv-*manylinux*.whl
+  "$tools/bin/auditwheel" repair --only-plat -w "$build/dist-native" "$build/dist-raw"/zorv-*.whl \
+    >"$build/auditwheel.log" 2>&1 || { cat "$build/auditwheel.log" >&2; return 1; }
+  ls "$build/dist-native"/zorv-*manylinux*.whl
+}
+
+# One build of the C++ suites and the module together in build folder $1
+# (RelWithDebInfo, the compiler on PATH; further arguments are scikit-build
+# options such as -C cmake.define.ZORV_SANITIZE=ON): scikit-build-core builds
+# every target there, the suites included, and packs the module into a wheel
+# in $1/dist, whose path it prints. A second run recompiles only what changed.
+build_with_tests() {
+  local dir=$1
+  shift
+  rm -rf "$dir/dist"
+  "$tools/bin/python" -m pip wheel -q --no-build-isolation --no-deps -w "$dir/dist" \
+    -C build-dir="$dir" -C cmake.build-type=RelWithDebInfo -C cmake.define.ZORV_BUILD_TESTS=ON "$@" "$repo" >&2
+  ls "$dir/dist"/zorv-*.whl
 }
 
 # A virtual environment under build/venvs for interpreter $1, with the wheel

@@ -5,9 +5,10 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstdint>
 
-#if defined(__SSE2__)
+#if defined(__SSE2__) || defined(_M_X64)
 #include <emmintrin.h>
 #endif
 
@@ -90,7 +91,7 @@ bool scan_escape(std::string_view text, size_t pos, size_t& next, text::Fault& f
 size_t find_special(std::string_view text, size_t pos, unsigned& high_bits) {
   const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
   const size_t size = text.size();
-#if defined(__SSE2__)
+#if defined(__SSE2__) || defined(_M_X64)
   const __m128i quote = _mm_set1_epi8('"');
   const __m128i backslash = _mm_set1_epi8('\\');
   const __m128i control_max = _mm_set1_epi8(0x1F);
@@ -102,7 +103,7 @@ size_t find_special(std::string_view text, size_t pos, unsigned& high_bits) {
     const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(special));
     const unsigned high = static_cast<unsigned>(_mm_movemask_epi8(chunk));
     if (mask != 0) {
-      const unsigned first = static_cast<unsigned>(__builtin_ctz(mask));
+      const unsigned first = static_cast<unsigned>(std::countr_zero(mask));
       high_bits |= high & ((1u << first) - 1);
       return pos + first;
     }
@@ -171,7 +172,7 @@ bool scan_string_precisely(std::string_view text, size_t open_quote, RawJsonStri
   return true;
 }
 
-#if defined(__SSE2__)
+#if defined(__SSE2__) || defined(_M_X64)
 namespace {
 
 // Bit i set where byte i of the 64 bytes at `p` satisfies the comparison.
@@ -203,8 +204,8 @@ std::uint64_t escaped_bytes(std::uint64_t backslash, std::uint64_t& carry) {
   backslash &= ~carry;
   const std::uint64_t follows_escape = backslash << 1 | carry;
   const std::uint64_t odd_starts = backslash & ~kEvenBits & ~follows_escape;
-  std::uint64_t even_started = 0;
-  carry = __builtin_add_overflow(odd_starts, backslash, &even_started) ? 1 : 0;
+  const std::uint64_t even_started = odd_starts + backslash;
+  carry = even_started < odd_starts ? 1 : 0;
   return (kEvenBits ^ (even_started << 1)) & follows_escape;
 }
 
@@ -237,7 +238,7 @@ bool hex4_at(std::string_view text, size_t pos, unsigned& unit) {
 // bits may come in the next block. Any fault is left to the precise scan.
 bool escapes_are_valid(std::string_view text, size_t block_start, std::uint64_t escapes, size_t& paired_at) {
   for (; escapes != 0; escapes &= escapes - 1) {
-    const size_t at = block_start + static_cast<size_t>(__builtin_ctzll(escapes));
+    const size_t at = block_start + static_cast<size_t>(std::countr_zero(escapes));
     const auto kind = static_cast<unsigned char>(text[at]);
     if (kSimpleEscape[kind] || at == paired_at) continue;
     unsigned unit = 0;
@@ -277,7 +278,7 @@ bool scan_string_quickly(std::string_view text, size_t open_quote, RawJsonString
     }
     const std::uint32_t before_quote = (quotes & (0 - quotes)) - 1;
     if (quotes != 0 && (special & before_quote) == 0) {
-      const size_t length = static_cast<size_t>(__builtin_ctz(quotes));
+      const size_t length = static_cast<size_t>(std::countr_zero(quotes));
       const std::string_view content = text.substr(content_start, length);
       if (!text_is_utf8 && (high & before_quote) != 0 && text::first_invalid_utf8(content) != content.size()) {
         return false;
@@ -319,7 +320,7 @@ bool scan_string_quickly(std::string_view text, size_t open_quote, RawJsonString
     }
     has_high |= (movemask64(chunks[0], chunks[1], chunks[2], chunks[3]) & before_end) != 0;
     if (quotes) {
-      const size_t close = pos + static_cast<size_t>(__builtin_ctzll(quotes));
+      const size_t close = pos + static_cast<size_t>(std::countr_zero(quotes));
       const std::string_view content = text.substr(content_start, close - content_start);
       if (has_high && !text_is_utf8 && !text::is_valid_utf8(content)) return false;
       raw = {content, has_escapes};
@@ -335,7 +336,7 @@ bool scan_string_quickly(std::string_view text, size_t open_quote, RawJsonString
 
 bool scan_string(std::string_view text, size_t open_quote, RawJsonString& raw, size_t& end, text::Fault& fault,
                  bool text_is_utf8) {
-#if defined(__SSE2__)
+#if defined(__SSE2__) || defined(_M_X64)
   if (scan_string_quickly(text, open_quote, raw, end, text_is_utf8)) return true;
 #else
   (void)text_is_utf8;

@@ -1,9 +1,7 @@
 #include "pack/control_set.h"
 
 #include <algorithm>
-#include <bit>
 #include <cstdint>
-#include <cstring>
 #include <iterator>
 
 namespace zorv {
@@ -30,9 +28,10 @@ constexpr std::size_t kChunk = 8;
 
 std::uint64_t chunk_at(std::string_view key, std::size_t depth) {
   if (depth + kChunk <= key.size()) {
+    // Big-endian, so that chunks order as the bytes do; compilers turn this
+    // loop into one load and a byte swap.
     std::uint64_t chunk = 0;
-    std::memcpy(&chunk, key.data() + depth, kChunk);
-    if constexpr (std::endian::native == std::endian::little) chunk = __builtin_bswap64(chunk);
+    for (std::size_t i = depth; i < depth + kChunk; ++i) chunk = (chunk << 8) | static_cast<unsigned char>(key[i]);
     return chunk;
   }
   std::uint64_t chunk = 0;

@@ -7,6 +7,7 @@
 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 #define ZORV_UTF8_AVX2 1
+#include <cpuid.h>
 #include <immintrin.h>
 #endif
 
@@ -134,8 +135,23 @@ __attribute__((target("avx2"))) bool is_valid_utf8_avx2(const unsigned char* byt
   return _mm256_testz_si256(errors, errors) != 0;
 }
 
+// Asked of the processor itself: AVX2 is usable when the processor has it
+// and the operating system saves the 256-bit registers on a context switch
+// (XCR0 bits 1 and 2). Some toolchains' __builtin_cpu_supports always answers
+// no, which would silently leave only the portable path.
 bool has_avx2() {
-  static const bool supported = __builtin_cpu_supports("avx2");
+  static const bool supported = [] {
+    unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
+    if (__get_cpuid(1, &eax, &ebx, &ecx, &edx) == 0) return false;
+    constexpr unsigned kOsxsave = 1u << 27, kAvx = 1u << 28;
+    if ((ecx & kOsxsave) == 0 || (ecx & kAvx) == 0) return false;
+    unsigned xcr0_low = 0, xcr0_high = 0;
+    __asm__ volatile("xgetbv" : "=a"(xcr0_low), "=d"(xcr0_high) : "c"(0));
+    if ((xcr0_low & 0x6u) != 0x6u) return false;
+    if (__get_cpuid_count(7, 0, &eax, &ebx, &ecx, &edx) == 0) return false;
+    constexpr unsigned kAvx2 = 1u << 5;
+    return (ebx & kAvx2) != 0;
+  }();
   return supported;
 }
 

@@ -3,11 +3,12 @@
 // the document, and comments checked for what they may not hold.
 #include "toml/toml_reader.h"
 
+#include <bit>
 #include <utility>
 
 #include "text/utf8.h"
 
-#if defined(__SSE2__)
+#if defined(__SSE2__) || defined(_M_X64)
 #include <emmintrin.h>
 #endif
 
@@ -31,7 +32,7 @@ bool is_special(unsigned char c, char stop) {
 // The first offset from `pos` on whose byte is special, or text.size().
 // Plain text, nearly all of a pack, is passed over 16 bytes at a time.
 std::size_t skip_plain(std::string_view text, std::size_t pos, char stop) {
-#if defined(__SSE2__)
+#if defined(__SSE2__) || defined(_M_X64)
   const __m128i space = _mm_set1_epi8(0x20);
   const __m128i del = _mm_set1_epi8(0x7F);
   const __m128i quote = _mm_set1_epi8(stop == '#' ? 0x7F : stop);
@@ -44,7 +45,7 @@ std::size_t skip_plain(std::string_view text, std::size_t pos, char stop) {
         _mm_or_si128(_mm_cmplt_epi8(block, space), _mm_cmpeq_epi8(block, del)),
         _mm_or_si128(_mm_cmpeq_epi8(block, quote), _mm_cmpeq_epi8(block, backslash)));
     const int mask = _mm_movemask_epi8(special);
-    if (mask != 0) return pos + static_cast<std::size_t>(__builtin_ctz(static_cast<unsigned>(mask)));
+    if (mask != 0) return pos + static_cast<std::size_t>(std::countr_zero(static_cast<unsigned>(mask)));
     pos += 16;
   }
 #endif
