@@ -55,8 +55,11 @@ def text(pack, rng=None):
             rng.shuffle(values)
         return "[" + ", ".join(json.dumps(v) for v in values) + "]"
 
-    meta = [f'strictness = "{pack["strictness"]}"', f'effective_from = "{pack["from"]}"',
-            f'effective_until = "{pack["until"]}"']
+    meta = [
+        f'strictness = "{pack["strictness"]}"',
+        f'effective_from = "{pack["from"]}"',
+        f'effective_until = "{pack["until"]}"',
+    ]
     subjects = list(pack["subjects"].items())
     if rng is not None:
         rng.shuffle(meta)
@@ -65,8 +68,12 @@ def text(pack, rng=None):
     lines += ["[meta]"] + meta
     for name, controls in subjects:
         lines += [f"[subject.{name}]", f"controls = {items(controls)}"]
-    lines += ["[legally_required]", f"controls = {items(pack['floor'])}", "[prohibited]",
-              f"controls = {items(pack['prohibited'])}"]
+    lines += [
+        "[legally_required]",
+        f"controls = {items(pack['floor'])}",
+        "[prohibited]",
+        f"controls = {items(pack['prohibited'])}",
+    ]
     return "\n".join(lines) + "\n"
 
 
@@ -86,8 +93,18 @@ def versions(rng):
 
 
 def queries(stems):
-    return json.dumps([{"domain": stem.split("/")[1], "profile": stem.split("/")[0], "jurisdiction": "EU",
-                        "subject": "subject_1", "universe": ["control_1_1"]} for stem in stems])
+    return json.dumps(
+        [
+            {
+                "domain": stem.split("/")[1],
+                "profile": stem.split("/")[0],
+                "jurisdiction": "EU",
+                "subject": "subject_1",
+                "universe": ["control_1_1"],
+            }
+            for stem in stems
+        ]
+    )
 
 
 def median_time(call, runs):
@@ -106,30 +123,36 @@ def main(argv):
     found = {change["pack"] for change in result["changes"]}
     if found != changed_stems or json.loads(zorv_tools.diff(old, same))["changes"]:
         sys.exit("diff.py: the diff does not find exactly the changed packs")
-    all_queries = queries(sorted(key[:-len(".zorv.toml")] for key in json.loads(old)))
+    all_queries = queries(sorted(key[: -len(".zorv.toml")] for key in json.loads(old)))
 
     timings = {"diff": [], "layout only": [], "resolve_many, both versions": []}
     calls = {
         "diff": lambda: zorv_tools.diff(fresh(old), fresh(new)),
         "layout only": lambda: zorv_tools.diff(fresh(old), fresh(same)),
-        "resolve_many, both versions": lambda: (zorv_tools.resolve_many(fresh(old), fresh(all_queries)),
-                                                zorv_tools.resolve_many(fresh(new), fresh(all_queries))),
+        "resolve_many, both versions": lambda: (
+            zorv_tools.resolve_many(fresh(old), fresh(all_queries)),
+            zorv_tools.resolve_many(fresh(new), fresh(all_queries)),
+        ),
     }
     for _ in range(runs):  # the calls take turns, so drift lands on all alike
         for name, call in calls.items():
             timings[name].append(median_time(call, 1))
     medians = {name: statistics.median(samples) for name, samples in timings.items()}
     size = (len(old) + len(new)) / 1e6
-    print(f"{PACKS:,} packs of {SUBJECTS} subjects x {CONTROLS} controls, {size:.1f} MB of packs_json for both "
-          f"versions, {result['summary']['changes']:,} changes in {len(found)} packs; medians of {runs} runs:")
+    print(
+        f"{PACKS:,} packs of {SUBJECTS} subjects x {CONTROLS} controls, {size:.1f} MB of packs_json for both "
+        f"versions, {result['summary']['changes']:,} changes in {len(found)} packs; medians of {runs} runs:"
+    )
     for name, seconds in medians.items():
         print(f"  {name:28} {seconds * 1e3:8.1f} ms   diff takes {medians['diff'] / seconds:5.2f}x")
     if "--markdown" in argv:
         with open(argv[argv.index("--markdown") + 1], "a", encoding="utf-8") as out:
-            out.write(f"\n## Pack diff\n\nTwo versions of {PACKS:,} packs of {SUBJECTS} subjects x {CONTROLS} "
-                      f"controls ({size:.1f} MB of packs_json), every pack laid out anew and one in ten changed "
-                      f"({result['summary']['changes']:,} changes); medians of {runs} runs side by side.\n\n"
-                      "| call | median | diff / call |\n|---|---|---|\n")
+            out.write(
+                f"\n## Pack diff\n\nTwo versions of {PACKS:,} packs of {SUBJECTS} subjects x {CONTROLS} "
+                f"controls ({size:.1f} MB of packs_json), every pack laid out anew and one in ten changed "
+                f"({result['summary']['changes']:,} changes); medians of {runs} runs side by side.\n\n"
+                "| call | median | diff / call |\n|---|---|---|\n"
+            )
             for name, seconds in medians.items():
                 out.write(f"| {name} | {seconds * 1e3:.1f} ms | {medians['diff'] / seconds:.2f}x |\n")
 

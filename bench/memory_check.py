@@ -50,8 +50,9 @@ def _mixed_calls(zorv, plain, fall_back, receipts):
     return [
         lambda: zorv.resolve(plain.packs_json, plain.query_json, plain.override),
         lambda: zorv.resolve(fall_back.packs_json, fall_back.query_json, fall_back.override),
-        lambda: zorv.resolve_with_receipts(receipts.packs_json, receipts.query_json,
-                                           receipts.ctx_json, receipts.override),
+        lambda: zorv.resolve_with_receipts(
+            receipts.packs_json, receipts.query_json, receipts.ctx_json, receipts.override
+        ),
         rejected,
     ]
 

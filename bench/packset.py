@@ -21,12 +21,11 @@ import statistics
 import sys
 import time
 
-import zorv
-from zorv_tools import PackSet
-
 import prepared_reference
 import timing
 import workloads
+import zorv
+from zorv_tools import PackSet
 
 
 def fmt(seconds):
@@ -37,37 +36,48 @@ def fmt(seconds):
 
 def single_queries(builder, settings):
     rows = []
-    for controls, override, name in ((10, None, "10 packs, 10 controls"),
-                                     (1000, "aggressive", "10 packs, 1,000 controls, aggressive")):
+    for controls, override, name in (
+        (10, None, "10 packs, 10 controls"),
+        (1000, "aggressive", "10 packs, 1,000 controls, aggressive"),
+    ):
         w = builder.make("packset", name, n_packs=10, n_universe=controls, override=override)
         packs = PackSet(w.packs_json)
         peer = prepared_reference.PreparedResolver(w.packs_json)
         expected = zorv.resolve(w.packs_json, w.query_json, override)
         assert packs.resolve(w.query_json, override) == expected, name
         assert peer.resolve(w.query_json, override) == expected, f"{name}: the Python peer differs"
-        times = timing.measure({
-            "PackSet.resolve": lambda p, q: packs.resolve(q, override),
-            "zorv.resolve": lambda p, q: zorv.resolve(p, q, override),
-            "Python prepared": lambda p, q: peer.resolve(q, override),
-        }, (w.packs_json, w.query_json), settings)
+        times = timing.measure(
+            {
+                "PackSet.resolve": lambda p, q: packs.resolve(q, override),
+                "zorv.resolve": lambda p, q: zorv.resolve(p, q, override),
+                "Python prepared": lambda p, q: peer.resolve(q, override),
+            },
+            (w.packs_json, w.query_json),
+            settings,
+        )
         medians = {key: t.median_ns / 1e9 for key, t in times.items()}
         rows.append((name, medians))
-        log(f"{name}: " + ", ".join(f"{key} {fmt(v)}" for key, v in medians.items())
+        log(
+            f"{name}: "
+            + ", ".join(f"{key} {fmt(v)}" for key, v in medians.items())
             + f"; zorv/set {medians['zorv.resolve'] / medians['PackSet.resolve']:.1f}x,"
-            f" Python/set {medians['Python prepared'] / medians['PackSet.resolve']:.1f}x")
+            f" Python/set {medians['Python prepared'] / medians['PackSet.resolve']:.1f}x"
+        )
     return rows
 
 
 def queries_of(controls, count, rng):
-    return [workloads.query("retail", "payments", rng.choice(workloads.SUBJECTS), workloads.universe(controls), rng)
-            for _ in range(count)]
+    return [
+        workloads.query("retail", "payments", rng.choice(workloads.SUBJECTS), workloads.universe(controls), rng)
+        for _ in range(count)
+    ]
 
 
 def alternate(calls, runs):
     """Median wall time of each call, the calls taking turns in every run."""
     samples = {name: [] for name in calls}
     for run in range(runs):
-        for name in (list(calls) if run % 2 == 0 else list(reversed(calls))):
+        for name in list(calls) if run % 2 == 0 else list(reversed(calls)):
             gc.collect()
             start = time.perf_counter()
             calls[name]()
@@ -82,10 +92,17 @@ def threaded_batch(builder, runs):
     batch = "[" + ",".join(queries) + "]"
     one = packs.resolve_many(batch, threads=1)
     assert packs.resolve_many(batch, threads=2) == one
-    medians = alternate({"threads=1": lambda: packs.resolve_many(timing.fresh(batch), threads=1),
-                         "threads=2": lambda: packs.resolve_many(timing.fresh(batch), threads=2)}, runs)
-    log(f"resolve_many, 10,000 queries of 100 controls: threads=1 {fmt(medians['threads=1'])}, "
-        f"threads=2 {fmt(medians['threads=2'])}; {medians['threads=1'] / medians['threads=2']:.2f}x")
+    medians = alternate(
+        {
+            "threads=1": lambda: packs.resolve_many(timing.fresh(batch), threads=1),
+            "threads=2": lambda: packs.resolve_many(timing.fresh(batch), threads=2),
+        },
+        runs,
+    )
+    log(
+        f"resolve_many, 10,000 queries of 100 controls: threads=1 {fmt(medians['threads=1'])}, "
+        f"threads=2 {fmt(medians['threads=2'])}; {medians['threads=1'] / medians['threads=2']:.2f}x"
+    )
     return medians
 
 
@@ -102,18 +119,35 @@ def batch_beside_calls(builder, runs):
             for q in [timing.fresh(q) for q in queries]:
                 packs.resolve(q)
 
-        medians = alternate({"1,000 calls": separate,
-                             "batch, threads=1": lambda: packs.resolve_many(timing.fresh(batch), threads=1),
-                             "batch": lambda: packs.resolve_many(timing.fresh(batch))}, runs)
+        medians = alternate(
+            {
+                "1,000 calls": separate,
+                "batch, threads=1": lambda: packs.resolve_many(timing.fresh(batch), threads=1),
+                "batch": lambda: packs.resolve_many(timing.fresh(batch)),
+            },
+            runs,
+        )
         rows.append((controls, medians))
         log(f"1,000 queries of {controls:,} controls: " + ", ".join(f"{k} {fmt(v)}" for k, v in medians.items()))
     return rows
 
 
 class _MallInfo2(ctypes.Structure):
-    _fields_ = [(name, ctypes.c_size_t) for name in
-                ("arena", "ordblks", "smblks", "hblks", "hblkhd", "usmblks", "fsmblks", "uordblks", "fordblks",
-                 "keepcost")]
+    _fields_ = [
+        (name, ctypes.c_size_t)
+        for name in (
+            "arena",
+            "ordblks",
+            "smblks",
+            "hblks",
+            "hblkhd",
+            "usmblks",
+            "fsmblks",
+            "uordblks",
+            "fordblks",
+            "keepcost",
+        )
+    ]
 
 
 def heap_in_use():
@@ -130,8 +164,13 @@ def building(runs):
     w = workloads.Builder(library).make("packset", "build", n_packs=10_000)
     text_bytes = len(w.packs_json.encode())
     PackSet(w.packs_json)  # the str's UTF-8 form is made once, as for every later call
-    medians = alternate({"PackSet(packs_json)": lambda: PackSet(timing.fresh(w.packs_json)),
-                         "zorv.resolve": lambda: zorv.resolve(timing.fresh(w.packs_json), w.query_json)}, runs)
+    medians = alternate(
+        {
+            "PackSet(packs_json)": lambda: PackSet(timing.fresh(w.packs_json)),
+            "zorv.resolve": lambda: zorv.resolve(timing.fresh(w.packs_json), w.query_json),
+        },
+        runs,
+    )
     packs_json = timing.fresh(w.packs_json)
     zorv.resolve(packs_json, w.query_json)  # the UTF-8 form, which the str keeps, is the map's text
     gc.collect()
@@ -139,15 +178,19 @@ def building(runs):
     packs = PackSet(packs_json)
     after = heap_in_use()
     assert len(packs) == 10_000
-    log(f"building from 10,000 packs ({text_bytes / 1e6:.1f} MB): " + ", ".join(f"{k} {fmt(v)}" for k, v in medians.items())
-        + f"; the set holds {(after - before) / 1e6:.1f} MB beside the map's text")
+    log(
+        f"building from 10,000 packs ({text_bytes / 1e6:.1f} MB): "
+        + ", ".join(f"{k} {fmt(v)}" for k, v in medians.items())
+        + f"; the set holds {(after - before) / 1e6:.1f} MB beside the map's text"
+    )
     return text_bytes, medians, after - before
 
 
 def main(argv):
     quick = "--quick" in argv
-    settings = timing.QUICK if quick else timing.Settings(budget_s=4.0, min_rounds=9, max_rounds=2000,
-                                                          min_batch_ns=1_000_000)
+    settings = (
+        timing.QUICK if quick else timing.Settings(budget_s=4.0, min_rounds=9, max_rounds=2000, min_batch_ns=1_000_000)
+    )
     runs = 3 if quick else 11
     builder = workloads.Builder(workloads.PackLibrary(10))
     single = single_queries(builder, settings)
@@ -160,32 +203,52 @@ def main(argv):
 
 
 def markdown(single, threads, batches, text_bytes, build, held, settings, runs):
-    lines = ["", "## Prepared pack set", "",
-             "zorv_tools.PackSet beside zorv.resolve and beside a prepared resolver in plain Python "
-             "(bench/prepared_reference.py: packs read once with tomllib, json.loads of the query, json.dumps of "
-             "the answer), in one run, every call given new str objects; all three give the same text. "
-             f"Single queries: medians of at least {settings.min_rounds} samples each; batches and building: "
-             f"medians of {runs} runs, taking turns.", "",
-             "| workload | PackSet.resolve | zorv.resolve | Python prepared | zorv / PackSet | Python / PackSet |",
-             "|---|---|---|---|---|---|"]
+    lines = [
+        "",
+        "## Prepared pack set",
+        "",
+        "zorv_tools.PackSet beside zorv.resolve and beside a prepared resolver in plain Python "
+        "(bench/prepared_reference.py: packs read once with tomllib, json.loads of the query, json.dumps of "
+        "the answer), in one run, every call given new str objects; all three give the same text. "
+        f"Single queries: medians of at least {settings.min_rounds} samples each; batches and building: "
+        f"medians of {runs} runs, taking turns.",
+        "",
+        "| workload | PackSet.resolve | zorv.resolve | Python prepared | zorv / PackSet | Python / PackSet |",
+        "|---|---|---|---|---|---|",
+    ]
     for name, m in single:
-        lines.append(f"| {name} | {fmt(m['PackSet.resolve'])} | {fmt(m['zorv.resolve'])} | {fmt(m['Python prepared'])} "
-                     f"| {m['zorv.resolve'] / m['PackSet.resolve']:.1f}x | "
-                     f"{m['Python prepared'] / m['PackSet.resolve']:.1f}x |")
-    lines += ["", "| resolve_many, 10,000 queries of 100 controls | threads=1 | threads=2 | speed-up |", "|---|---|---|---|",
-              f"| 10 packs | {fmt(threads['threads=1'])} | {fmt(threads['threads=2'])} | "
-              f"{threads['threads=1'] / threads['threads=2']:.2f}x |", "",
-              "| 1,000 queries of | 1,000 PackSet.resolve calls | resolve_many, threads=1 | resolve_many, default threads "
-              "| calls / batch (threads=1) | calls / batch (default) |", "|---|---|---|---|---|---|"]
+        lines.append(
+            f"| {name} | {fmt(m['PackSet.resolve'])} | {fmt(m['zorv.resolve'])} | {fmt(m['Python prepared'])} "
+            f"| {m['zorv.resolve'] / m['PackSet.resolve']:.1f}x | "
+            f"{m['Python prepared'] / m['PackSet.resolve']:.1f}x |"
+        )
+    lines += [
+        "",
+        "| resolve_many, 10,000 queries of 100 controls | threads=1 | threads=2 | speed-up |",
+        "|---|---|---|---|",
+        f"| 10 packs | {fmt(threads['threads=1'])} | {fmt(threads['threads=2'])} | "
+        f"{threads['threads=1'] / threads['threads=2']:.2f}x |",
+        "",
+        "| 1,000 queries of | 1,000 PackSet.resolve calls | resolve_many, threads=1 | resolve_many, default threads "
+        "| calls / batch (threads=1) | calls / batch (default) |",
+        "|---|---|---|---|---|---|",
+    ]
     for controls, m in batches:
-        lines.append(f"| {controls:,} controls | {fmt(m['1,000 calls'])} | {fmt(m['batch, threads=1'])} | "
-                     f"{fmt(m['batch'])} | {m['1,000 calls'] / m['batch, threads=1']:.2f}x | "
-                     f"{m['1,000 calls'] / m['batch']:.2f}x |")
-    lines += ["", f"| building from 10,000 packs ({text_bytes / 1e6:.1f} MB) | PackSet(packs_json) | one zorv.resolve "
-                  "| build / resolve | memory the set holds beside the text |", "|---|---|---|---|---|",
-              f"| | {fmt(build['PackSet(packs_json)'])} | {fmt(build['zorv.resolve'])} | "
-              f"{build['PackSet(packs_json)'] / build['zorv.resolve']:.2f}x | {held / 1e6:.1f} MB "
-              f"({held / text_bytes:.2f}x the text) |", ""]
+        lines.append(
+            f"| {controls:,} controls | {fmt(m['1,000 calls'])} | {fmt(m['batch, threads=1'])} | "
+            f"{fmt(m['batch'])} | {m['1,000 calls'] / m['batch, threads=1']:.2f}x | "
+            f"{m['1,000 calls'] / m['batch']:.2f}x |"
+        )
+    lines += [
+        "",
+        f"| building from 10,000 packs ({text_bytes / 1e6:.1f} MB) | PackSet(packs_json) | one zorv.resolve "
+        "| build / resolve | memory the set holds beside the text |",
+        "|---|---|---|---|---|",
+        f"| | {fmt(build['PackSet(packs_json)'])} | {fmt(build['zorv.resolve'])} | "
+        f"{build['PackSet(packs_json)'] / build['zorv.resolve']:.2f}x | {held / 1e6:.1f} MB "
+        f"({held / text_bytes:.2f}x the text) |",
+        "",
+    ]
     return "\n".join(lines)
 
 

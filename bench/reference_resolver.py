@@ -38,8 +38,16 @@ CTX_ERROR = "ctx_json is not a valid ReceiptContext: "
 _COMPACT = {"ensure_ascii": False, "separators": (",", ":")}
 
 _QUERY_STRINGS = ("domain", "profile", "jurisdiction", "subject")
-_CTX_STRINGS = ("record_id", "issued_at", "language", "pii_principal_id", "pii_controller",
-                "domain", "subject", "attribution_source")
+_CTX_STRINGS = (
+    "record_id",
+    "issued_at",
+    "language",
+    "pii_principal_id",
+    "pii_controller",
+    "domain",
+    "subject",
+    "attribution_source",
+)
 _CTX_LISTS = ("operations", "jurisdictions", "spi_cat")
 _CTX_FLAGS = ("gpc_signal", "ieee7012_no_recording", "sensitive")
 _CTX_OPTIONAL_STRINGS = ("policy_url", "pack_sha256")
@@ -80,8 +88,10 @@ def _read_pack(document):
     meta = document.get("meta")
     if not isinstance(meta, dict):
         raise _Malformed("meta")
-    pack = {key: _optional_string(meta, key) for key in
-            ("strictness", "last_reviewed_against_guidance", "effective_from", "effective_until")}
+    pack = {
+        key: _optional_string(meta, key)
+        for key in ("strictness", "last_reviewed_against_guidance", "effective_from", "effective_until")
+    }
     review = meta.get("legal_review")
     if review is not None and not isinstance(review, dict):
         raise _Malformed("legal_review")
@@ -96,14 +106,19 @@ def _read_pack(document):
 
 
 def _decision(required, strictness, source, profile, review=None, guidance=None, fell_back=False):
-    return {"required": required, "strictness": strictness, "source": source, "profile": profile,
-            "legal_review_status": review, "last_reviewed_against_guidance": guidance,
-            "fell_back": fell_back}
+    return {
+        "required": required,
+        "strictness": strictness,
+        "source": source,
+        "profile": profile,
+        "legal_review_status": review,
+        "last_reviewed_against_guidance": guidance,
+        "fell_back": fell_back,
+    }
 
 
 def _fall_back(query, marker):
-    return _decision(_byte_sorted(set(query["universe"])), "aggressive", marker, query["profile"],
-                     fell_back=True)
+    return _decision(_byte_sorted(set(query["universe"])), "aggressive", marker, query["profile"], fell_back=True)
 
 
 def _outside(as_of, pack):
@@ -137,8 +152,14 @@ def decide_read_pack(pack, source, override, query):
         candidates = universe
     if pack["prohibited"] is not None:
         candidates = candidates - pack["prohibited"]
-    return _decision(_byte_sorted(candidates), strictness, source, query["profile"],
-                     pack["legal_review_status"], pack["last_reviewed_against_guidance"])
+    return _decision(
+        _byte_sorted(candidates),
+        strictness,
+        source,
+        query["profile"],
+        pack["legal_review_status"],
+        pack["last_reviewed_against_guidance"],
+    )
 
 
 class Resolver:
@@ -213,9 +234,11 @@ class Resolver:
         for key in _CTX_OPTIONAL_STRINGS:
             read[key] = _optional_string_field(ctx, key)
         disclosure = ctx.get("ai_disclosure")
-        if disclosure is not None and not (isinstance(disclosure, dict) and
-                                           isinstance(disclosure.get("disclosed_at"), str) and
-                                           isinstance(disclosure.get("method"), str)):
+        if disclosure is not None and not (
+            isinstance(disclosure, dict)
+            and isinstance(disclosure.get("disclosed_at"), str)
+            and isinstance(disclosure.get("method"), str)
+        ):
             raise ValueError(CTX_ERROR + "invalid field `ai_disclosure`")
         read["ai_disclosure"] = disclosure
         return read
@@ -258,8 +281,7 @@ def _wire_decision(decision):
 
 
 def _dpv_27560(decision, ctx):
-    events = [{"event_state": "permit", "event_time": ctx["issued_at"],
-               "event_type": "kwdx:ControlDecision"}]
+    events = [{"event_state": "permit", "event_time": ctx["issued_at"], "event_type": "kwdx:ControlDecision"}]
     provenance = {
         "advisory_only": True,
         "fell_back": decision["fell_back"],
@@ -278,17 +300,23 @@ def _dpv_27560(decision, ctx):
             "operations": {"@id": "kwdx:operations", "@type": "@id"},
         },
         "@type": "kwdx:ControlDecisionReceipt",
-        "record": {"issued_at": ctx["issued_at"], "language": ctx["language"],
-                   "record_id": ctx["record_id"], "schema_version": RECEIPT_SCHEMA},
+        "record": {
+            "issued_at": ctx["issued_at"],
+            "language": ctx["language"],
+            "record_id": ctx["record_id"],
+            "schema_version": RECEIPT_SCHEMA,
+        },
         "pii_principal": {"@type": "dpv:DataSubject", "id": ctx["pii_principal_id"]},
         "pii_controller": {"@type": "dpv:DataController", "id": ctx["pii_controller"]},
-        "processing": {"@type": "kwdx:RegulatedActivity", "domain": ctx["domain"],
-                       "operations": ctx["operations"], "subject": ctx["subject"]},
-        "jurisdiction": {"attribution_source": ctx["attribution_source"],
-                         "dpv:hasJurisdiction": ctx["jurisdictions"]},
+        "processing": {
+            "@type": "kwdx:RegulatedActivity",
+            "domain": ctx["domain"],
+            "operations": ctx["operations"],
+            "subject": ctx["subject"],
+        },
+        "jurisdiction": {"attribution_source": ctx["attribution_source"], "dpv:hasJurisdiction": ctx["jurisdictions"]},
         "decision": {
-            "escalation": {"gpc_signal": ctx["gpc_signal"],
-                           "ieee7012_no_recording": ctx["ieee7012_no_recording"]},
+            "escalation": {"gpc_signal": ctx["gpc_signal"], "ieee7012_no_recording": ctx["ieee7012_no_recording"]},
             "posture": decision["strictness"],
             "required_controls": decision["required"],
             "verdict": "permit",
@@ -303,10 +331,14 @@ def _dpv_27560(decision, ctx):
         provenance["last_reviewed_against_guidance"] = decision["last_reviewed_against_guidance"]
     disclosure = ctx["ai_disclosure"]
     if disclosure is not None:
-        events.append({"event_state": disclosure["method"], "event_time": disclosure["disclosed_at"],
-                       "event_type": "kwdx:AiDisclosure"})
-        receipt["ai_disclosure"] = {"disclosed_at": disclosure["disclosed_at"],
-                                    "method": disclosure["method"]}
+        events.append(
+            {
+                "event_state": disclosure["method"],
+                "event_time": disclosure["disclosed_at"],
+                "event_type": "kwdx:AiDisclosure",
+            }
+        )
+        receipt["ai_disclosure"] = {"disclosed_at": disclosure["disclosed_at"], "method": disclosure["method"]}
     return receipt
 
 
@@ -325,8 +357,10 @@ def _kantara_cr_v1_1(decision, ctx):
     if ctx["pack_sha256"] is not None:
         kwdx["pack_sha256"] = ctx["pack_sha256"]
     if ctx["ai_disclosure"] is not None:
-        kwdx["ai_disclosure"] = {"disclosed_at": ctx["ai_disclosure"]["disclosed_at"],
-                                 "method": ctx["ai_disclosure"]["method"]}
+        kwdx["ai_disclosure"] = {
+            "disclosed_at": ctx["ai_disclosure"]["disclosed_at"],
+            "method": ctx["ai_disclosure"]["method"],
+        }
     policy_url = ctx["policy_url"]
     return {
         "collectionMethod": "kwdx_resolver",
@@ -340,16 +374,20 @@ def _kantara_cr_v1_1(decision, ctx):
         "piiPrincipalId": ctx["pii_principal_id"],
         "policyUrl": UNSPECIFIED_POLICY if policy_url is None else policy_url,
         "sensitive": ctx["sensitive"],
-        "services": [{
-            "purposes": [{
-                "piiCategory": ctx["operations"],
-                "primaryPurpose": True,
-                "purpose": ctx["subject"],
-                "purposeCategory": [ctx["domain"]],
-                "termination": "per_pack_effective_until",
-            }],
-            "service": ctx["domain"],
-        }],
+        "services": [
+            {
+                "purposes": [
+                    {
+                        "piiCategory": ctx["operations"],
+                        "primaryPurpose": True,
+                        "purpose": ctx["subject"],
+                        "purposeCategory": [ctx["domain"]],
+                        "termination": "per_pack_effective_until",
+                    }
+                ],
+                "service": ctx["domain"],
+            }
+        ],
         "spiCat": ctx["spi_cat"],
         "version": "KI-CR-v1.1.0",
     }

@@ -16,7 +16,6 @@ import argparse
 import json
 import os
 import random
-import resource
 import subprocess
 import sys
 import tempfile
@@ -46,14 +45,14 @@ def pack_text(rng, index, changed):
     """Pack `index`; changed: its review status (odd packs), the lists of
     half its subjects, its floor and its prohibited list."""
     status = "re-reviewed" if changed and index % 2 else "approved"
-    lines = ['[meta]', 'strictness = "as_configured"', '[meta.legal_review]', f'status = "{status}"']
+    lines = ["[meta]", 'strictness = "as_configured"', "[meta.legal_review]", f'status = "{status}"']
     for number, subject in enumerate(SUBJECTS):
         controls = rng.sample(CONTROLS, 12)
         if changed and number % 2:
             controls = controls[2:] + rng.sample(CONTROLS, 2)
         lines += [f'[subject."{subject}"]', "controls = " + json.dumps(controls)]
     lines += ["[legally_required]", "controls = " + json.dumps(rng.sample(CONTROLS, 4 if changed else 3))]
-    lines += ["[prohibited]", "controls = " + json.dumps(rng.sample(CONTROLS, 2)[:1 if changed else 2])]
+    lines += ["[prohibited]", "controls = " + json.dumps(rng.sample(CONTROLS, 2)[: 1 if changed else 2])]
     return "\n".join(lines) + "\n"
 
 
@@ -74,9 +73,18 @@ def write_log(path, packset, records, seed):
         for start in range(0, records, batch):
             queries = []
             for _ in range(min(batch, records - start)):
-                queries.append(json.dumps({
-                    "domain": f"domain-{rng.randrange(10)}", "profile": "retail", "jurisdiction": "EU",
-                    "subject": rng.choice(SUBJECTS), "universe": rng.sample(CONTROLS, 10)}, separators=(",", ":")))
+                queries.append(
+                    json.dumps(
+                        {
+                            "domain": f"domain-{rng.randrange(10)}",
+                            "profile": "retail",
+                            "jurisdiction": "EU",
+                            "subject": rng.choice(SUBJECTS),
+                            "universe": rng.sample(CONTROLS, 10),
+                        },
+                        separators=(",", ":"),
+                    )
+                )
             dial = "null"
             decisions = packset.resolve_many("[" + ",".join(queries) + "]")
             texts = json.JSONDecoder().decode(decisions)
@@ -119,12 +127,18 @@ def main():
         print(f"log: reusing {log_path}, {os.path.getsize(log_path) / 1e6:.0f} MB")
     else:
         write_log(log_path, PackSet(before_json), args.records, seed=11)
-        print(f"log: {args.records} records, {os.path.getsize(log_path) / 1e6:.0f} MB, "
-              f"written in {time.perf_counter() - started:.1f} s")
+        print(
+            f"log: {args.records} records, {os.path.getsize(log_path) / 1e6:.0f} MB, "
+            f"written in {time.perf_counter() - started:.1f} s"
+        )
 
     started = time.perf_counter()
-    child = subprocess.run([sys.executable, "-c", CHILD, "replay", "--packs-json", packs_path,
-                            "--format", "json", log_path], capture_output=True, text=True, check=False)
+    child = subprocess.run(
+        [sys.executable, "-c", CHILD, "replay", "--packs-json", packs_path, "--format", "json", log_path],
+        capture_output=True,
+        text=True,
+        check=False,
+    )
     native_seconds = time.perf_counter() - started
     if child.returncode != 0:
         sys.exit(f"zorv replay failed ({child.returncode}): {child.stderr}")
@@ -134,11 +148,13 @@ def main():
     # Processor time over every thread of the child: what the replay costs
     # whatever else the machine is running; the load average says how busy
     # the machine was meanwhile.
-    print(f"zorv replay: {summary['records']} records in {native_seconds:.2f} s wall "
-          f"({summary['records'] / native_seconds:,.0f} records/s), {usage['cpu_seconds']:.2f} s of "
-          f"processor time on {len(os.sched_getaffinity(0))} cores (load average {os.getloadavg()[0]:.1f}), "
-          f"peak RSS {peak_mb:.0f} MB; "
-          f"{summary['changed']} changed, {summary['loosened']} loosened, {summary['tightened']} tightened")
+    print(
+        f"zorv replay: {summary['records']} records in {native_seconds:.2f} s wall "
+        f"({summary['records'] / native_seconds:,.0f} records/s), {usage['cpu_seconds']:.2f} s of "
+        f"processor time on {len(os.sched_getaffinity(0))} cores (load average {os.getloadavg()[0]:.1f}), "
+        f"peak RSS {peak_mb:.0f} MB; "
+        f"{summary['changed']} changed, {summary['loosened']} loosened, {summary['tightened']} tightened"
+    )
 
     limit = min(args.python_records, args.records)
     started = time.perf_counter()
@@ -147,14 +163,19 @@ def main():
     with open(log_path, encoding="utf-8") as log:
         head = "".join(line for _, line in zip(range(limit), log))
     from zorv_tools import replay
+
     head_summary = replay(PackSet(after_json), head)
     if head_summary["changed"] != python_changed:
-        sys.exit(f"the two replays disagree on the first {limit} lines: {head_summary['changed']} "
-                 f"against {python_changed} changed")
+        sys.exit(
+            f"the two replays disagree on the first {limit} lines: {head_summary['changed']} "
+            f"against {python_changed} changed"
+        )
     python_rate = limit / python_seconds
     native_rate = summary["records"] / native_seconds
-    print(f"plain-Python replay: {limit} records in {python_seconds:.2f} s ({python_rate:,.0f} records/s); "
-          f"zorv replay is {native_rate / python_rate:.1f}x faster")
+    print(
+        f"plain-Python replay: {limit} records in {python_seconds:.2f} s ({python_rate:,.0f} records/s); "
+        f"zorv replay is {native_rate / python_rate:.1f}x faster"
+    )
     if not args.keep:
         os.remove(log_path)
         os.remove(packs_path)

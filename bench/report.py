@@ -61,21 +61,41 @@ def table(headers, rows):
 
 
 def medians_table(rows):
-    headers = ["group", "workload", "call", "packs", "packs_json", "universe", *HEADERS.values(),
-               "b/a", "c/a", "a/d", "receipts/resolve", "a per MB packs_json", "a per 1k controls"]
+    headers = [
+        "group",
+        "workload",
+        "call",
+        "packs",
+        "packs_json",
+        "universe",
+        *HEADERS.values(),
+        "b/a",
+        "c/a",
+        "a/d",
+        "receipts/resolve",
+        "a per MB packs_json",
+        "a per 1k controls",
+    ]
     body = []
     for row in rows:
         w, a = row.workload, row.median("zorv")
-        body.append([
-            w.group, w.name, "receipts" if row.api == "resolve_with_receipts" else "resolve",
-            f"{w.n_packs:,}", fmt_size(w.packs_mb), f"{w.n_universe:,}",
-            *(fmt_time(row.median(impl)) for impl in IMPLS),
-            fmt_ratio(row.median("py_stdlib"), a), fmt_ratio(row.median("py_native"), a),
-            fmt_ratio(a, row.median("floor")),
-            fmt_ratio(a, row.median("zorv_resolve")) if row.api == "resolve_with_receipts" else "–",
-            fmt_time(a / w.packs_mb) if w.group == "packs" else "–",
-            fmt_time(a / (w.n_universe / 1000)) if w.group == "universe" else "–",
-        ])
+        body.append(
+            [
+                w.group,
+                w.name,
+                "receipts" if row.api == "resolve_with_receipts" else "resolve",
+                f"{w.n_packs:,}",
+                fmt_size(w.packs_mb),
+                f"{w.n_universe:,}",
+                *(fmt_time(row.median(impl)) for impl in IMPLS),
+                fmt_ratio(row.median("py_stdlib"), a),
+                fmt_ratio(row.median("py_native"), a),
+                fmt_ratio(a, row.median("floor")),
+                fmt_ratio(a, row.median("zorv_resolve")) if row.api == "resolve_with_receipts" else "–",
+                fmt_time(a / w.packs_mb) if w.group == "packs" else "–",
+                fmt_time(a / (w.n_universe / 1000)) if w.group == "universe" else "–",
+            ]
+        )
     return table(headers, body)
 
 
@@ -94,9 +114,15 @@ def scaling_table(rows, group, size_of, label):
             step = size_of(large.workload) / size_of(small.workload)
             factors = [_factor(large.median(i), small.median(i)) for i in IMPLS]
             per_tenfold = factors[0] ** (1 / math.log10(step)) if factors[0] else None
-            body.append([f"{label}{', ' + series if series else ''}", f"{size_of(small.workload):,}",
-                         f"{size_of(large.workload):,}", *(_fmt_factor(f) for f in factors),
-                         _fmt_factor(per_tenfold)])
+            body.append(
+                [
+                    f"{label}{', ' + series if series else ''}",
+                    f"{size_of(small.workload):,}",
+                    f"{size_of(large.workload):,}",
+                    *(_fmt_factor(f) for f in factors),
+                    _fmt_factor(per_tenfold),
+                ]
+            )
     return table(headers, body)
 
 
@@ -112,9 +138,16 @@ def memory_section(report):
     mib = 1024 * 1024
     return table(
         ["calls (after a warm-up of)", "RSS before", "RSS after", "growth", "growth per call", "time"],
-        [[f"{report.calls:,} ({report.warmup_calls:,})", f"{report.rss_before / mib:.1f} MiB",
-          f"{report.rss_after / mib:.1f} MiB", f"{(report.rss_after - report.rss_before) / mib:+.2f} MiB",
-          f"{report.growth_per_call:+.2f} B", f"{report.seconds:.1f} s"]],
+        [
+            [
+                f"{report.calls:,} ({report.warmup_calls:,})",
+                f"{report.rss_before / mib:.1f} MiB",
+                f"{report.rss_after / mib:.1f} MiB",
+                f"{(report.rss_after - report.rss_before) / mib:+.2f} MiB",
+                f"{report.growth_per_call:+.2f} B",
+                f"{report.seconds:.1f} s",
+            ]
+        ],
     )
 
 
@@ -127,8 +160,14 @@ def _command_output(*argv):
 
 def machine():
     """What the numbers were measured on, as lines of Markdown."""
-    model = next((line.split(":", 1)[1].strip() for line in _command_output("lscpu").splitlines()
-                  if line.startswith("Model name:")), platform.processor() or "unknown")
+    model = next(
+        (
+            line.split(":", 1)[1].strip()
+            for line in _command_output("lscpu").splitlines()
+            if line.startswith("Model name:")
+        ),
+        platform.processor() or "unknown",
+    )
     load = ", ".join(f"{x:.2f}" for x in os.getloadavg()) if hasattr(os, "getloadavg") else "unknown"
     return [
         f"- CPU: {model}, {os.cpu_count()} logical cores",
@@ -140,26 +179,44 @@ def machine():
 
 def document(title, machine_lines, settings_line, versions, rows, memory, inputs_checked):
     """The whole report as Markdown text."""
-    parts = [f"# {title}", "", *machine_lines, f"- Versions: {versions}", f"- Mode: {settings_line}", "",
-             "## Median time per call", "",
-             "(a) zorv; (b) the same resolution in plain Python on json + tomllib (tomli before "
-             "Python 3.11), output by json.dumps; (c) that same "
-             "Python code on orjson + rtoml; (d) only parsing the inputs with orjson + rtoml "
-             "(packs_json, query_json, the one pack used, and ctx_json for receipts), which any "
-             "implementation has to do. Ratios above 1× in b/a and c/a mean zorv is faster. "
-             "\"receipts/resolve\" is zorv's resolve_with_receipts over its resolve on the same inputs. "
-             "Every call is given new str objects, as a request with new text would be, so no "
-             "implementation reuses a UTF-8 form that CPython cached for another.",
-             "", medians_table(rows), "",
-             "## Scaling", "",
-             "Median time at one size over the next, for each implementation; \"per 10× size\" "
-             "normalises steps larger than tenfold.", "",
-             scaling_table(rows, "packs", lambda w: w.n_packs, "packs in packs_json"), "",
-             scaling_table(rows, "universe", lambda w: w.n_universe, "controls in universe"), "",
-             "## Memory over many calls", "",
-             "Small calls (one pack, ten controls) taking turns: a decision, a fall-back, "
-             f"receipts and a rejected query that raises ValueError. RSS from {memory.rss_source}.", "",
-             memory_section(memory), "",
-             f"The outputs of (b) and (c) were compared with zorv's on all {inputs_checked} "
-             "inputs of this run before any timing: byte-identical.", ""]
+    parts = [
+        f"# {title}",
+        "",
+        *machine_lines,
+        f"- Versions: {versions}",
+        f"- Mode: {settings_line}",
+        "",
+        "## Median time per call",
+        "",
+        "(a) zorv; (b) the same resolution in plain Python on json + tomllib (tomli before "
+        "Python 3.11), output by json.dumps; (c) that same "
+        "Python code on orjson + rtoml; (d) only parsing the inputs with orjson + rtoml "
+        "(packs_json, query_json, the one pack used, and ctx_json for receipts), which any "
+        "implementation has to do. Ratios above 1× in b/a and c/a mean zorv is faster. "
+        '"receipts/resolve" is zorv\'s resolve_with_receipts over its resolve on the same inputs. '
+        "Every call is given new str objects, as a request with new text would be, so no "
+        "implementation reuses a UTF-8 form that CPython cached for another.",
+        "",
+        medians_table(rows),
+        "",
+        "## Scaling",
+        "",
+        'Median time at one size over the next, for each implementation; "per 10× size" '
+        "normalises steps larger than tenfold.",
+        "",
+        scaling_table(rows, "packs", lambda w: w.n_packs, "packs in packs_json"),
+        "",
+        scaling_table(rows, "universe", lambda w: w.n_universe, "controls in universe"),
+        "",
+        "## Memory over many calls",
+        "",
+        "Small calls (one pack, ten controls) taking turns: a decision, a fall-back, "
+        f"receipts and a rejected query that raises ValueError. RSS from {memory.rss_source}.",
+        "",
+        memory_section(memory),
+        "",
+        f"The outputs of (b) and (c) were compared with zorv's on all {inputs_checked} "
+        "inputs of this run before any timing: byte-identical.",
+        "",
+    ]
     return "\n".join(parts)

@@ -15,16 +15,14 @@ import sys
 import tempfile
 import time
 
-import orjson
-import rtoml
-
-import zorv
-
 import memory_check
+import orjson
 import reference_resolver
 import report
+import rtoml
 import timing
 import workloads
+import zorv
 
 
 def _parse_pack(text):
@@ -72,8 +70,10 @@ def check(workload, fns):
     decision = json.loads(expected)["decision"] if workload.receipts else json.loads(expected)
     source = decision["provenance"]["source"]
     if not source.startswith(workload.expect_source):
-        raise Mismatch(f"{workload.group} / {workload.name}: zorv answered from {source!r}, "
-                       f"the workload expects {workload.expect_source!r}")
+        raise Mismatch(
+            f"{workload.group} / {workload.name}: zorv answered from {source!r}, "
+            f"the workload expects {workload.expect_source!r}"
+        )
     for impl in ("py_stdlib", "py_native"):
         got = fns[impl](*args)
         if got != expected:
@@ -83,20 +83,29 @@ def check(workload, fns):
 def _describe(workload, impl, expected, got):
     at = next((i for i, (x, y) in enumerate(zip(expected, got)) if x != y), min(len(expected), len(got)))
     folder = tempfile.mkdtemp(prefix="zorv-bench-mismatch-")
-    for name, text in (("packs.json", workload.packs_json), ("query.json", workload.query_json),
-                       ("ctx.json", workload.ctx_json or ""), ("zorv.out", expected), (f"{impl}.out", got)):
+    for name, text in (
+        ("packs.json", workload.packs_json),
+        ("query.json", workload.query_json),
+        ("ctx.json", workload.ctx_json or ""),
+        ("zorv.out", expected),
+        (f"{impl}.out", got),
+    ):
         with open(os.path.join(folder, name), "w", encoding="utf-8") as out:
             out.write(text)
-    return (f"{workload.group} / {workload.name}: {impl} differs from zorv at character {at} "
-            f"(override {workload.override!r})\n  zorv: {expected[max(0, at - 80):at + 80]!r}\n"
-            f"  {impl}: {got[max(0, at - 80):at + 80]!r}\n  inputs and both outputs in {folder}")
+    return (
+        f"{workload.group} / {workload.name}: {impl} differs from zorv at character {at} "
+        f"(override {workload.override!r})\n  zorv: {expected[max(0, at - 80) : at + 80]!r}\n"
+        f"  {impl}: {got[max(0, at - 80) : at + 80]!r}\n  inputs and both outputs in {folder}"
+    )
 
 
 def main(argv):
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--quick", action="store_true", help="few samples: a smoke run of a minute or so")
     parser.add_argument("--markdown", metavar="PATH", help="also write the report to PATH")
-    parser.add_argument("--memory-calls", type=int, help="calls of the memory check (default 1,000,000; 100,000 with --quick)")
+    parser.add_argument(
+        "--memory-calls", type=int, help="calls of the memory check (default 1,000,000; 100,000 with --quick)"
+    )
     options = parser.parse_args(argv)
     settings = timing.QUICK if options.quick else timing.FULL
     memory_calls = options.memory_calls or (100_000 if options.quick else 1_000_000)
@@ -117,8 +126,10 @@ def main(argv):
             return 1
         times = timing.measure(fns, arguments(workload), settings)
         rows.append(report.Row(workload, "resolve_with_receipts" if workload.receipts else "resolve", times))
-        log(f"[{number}/{len(grid)}] {workload.group}: {workload.name}: "
-            + ", ".join(f"{name} {report.fmt_time(t.median_ns)}" for name, t in times.items()))
+        log(
+            f"[{number}/{len(grid)}] {workload.group}: {workload.name}: "
+            + ", ".join(f"{name} {report.fmt_time(t.median_ns)}" for name, t in times.items())
+        )
 
     small = workloads.small_calls()
     log(f"memory check: {memory_calls:,} calls")
@@ -130,12 +141,13 @@ def main(argv):
         return 1
     memory = memory_check.run(zorv, *small, memory_calls)
 
-    mode = (f"{'--quick' if options.quick else 'full'}: at least {settings.min_rounds} samples per "
-            f"implementation and workload, about {settings.budget_s:g} s of sampling per workload; "
-            f"run took {time.perf_counter() - started:.0f} s")
-    versions = (f"zorv {zorv.__version__}, orjson {orjson.__version__}, rtoml {rtoml.__version__}")
-    text = report.document("zorv benchmark", machine, mode, versions, rows, memory,
-                           len(grid) + len(small))
+    mode = (
+        f"{'--quick' if options.quick else 'full'}: at least {settings.min_rounds} samples per "
+        f"implementation and workload, about {settings.budget_s:g} s of sampling per workload; "
+        f"run took {time.perf_counter() - started:.0f} s"
+    )
+    versions = f"zorv {zorv.__version__}, orjson {orjson.__version__}, rtoml {rtoml.__version__}"
+    text = report.document("zorv benchmark", machine, mode, versions, rows, memory, len(grid) + len(small))
     print(text)
     if options.markdown:
         with open(options.markdown, "w", encoding="utf-8") as out:

@@ -29,7 +29,6 @@ import time
 
 import pyarrow as pa
 import pyarrow.parquet as pq
-
 import workloads
 from zorv_tools import PackSet
 from zorv_tools.arrow import resolve_batch
@@ -98,17 +97,21 @@ def check_kernel(packset, table):
 
 def spark_seconds(path, packset, repeat):
     from pyspark.sql import SparkSession
-
     from zorv_tools import spark as zorv_spark
 
     os.environ.setdefault("PYSPARK_PYTHON", sys.executable)
-    session = (SparkSession.builder.master("local[2]").appName("zorv-scale")
-               .config("spark.ui.enabled", "false").config("spark.driver.memory", "4g")
-               # Splits of a few MB, so that both cores get tasks from one file.
-               .config("spark.sql.files.maxPartitionBytes", str(4 << 20))
-               .config("spark.sql.files.openCostInBytes", str(1 << 20))
-               .getOrCreate())
+    session = (
+        SparkSession.builder.master("local[2]")
+        .appName("zorv-scale")
+        .config("spark.ui.enabled", "false")
+        .config("spark.driver.memory", "4g")
+        # Splits of a few MB, so that both cores get tasks from one file.
+        .config("spark.sql.files.maxPartitionBytes", str(4 << 20))
+        .config("spark.sql.files.openCostInBytes", str(1 << 20))
+        .getOrCreate()
+    )
     try:
+
         def run(limit=None):
             frame = session.read.parquet(path)
             if limit:
@@ -124,11 +127,13 @@ def spark_seconds(path, packset, repeat):
 def dask_seconds(path, packset, repeat):
     import dask.dataframe as dd
     import distributed
-
     from zorv_tools import dask as zorv_dask
 
-    with distributed.LocalCluster(n_workers=2, threads_per_worker=1, processes=True,
-                                  dashboard_address=None) as cluster, distributed.Client(cluster):
+    with (
+        distributed.LocalCluster(n_workers=2, threads_per_worker=1, processes=True, dashboard_address=None) as cluster,
+        distributed.Client(cluster),
+    ):
+
         def run(partitions=None):
             frame = dd.read_parquet(path, dtype_backend="pyarrow", split_row_groups=True)
             if partitions:
@@ -165,27 +170,37 @@ def main(argv):
 
     measured("Parquet read (pyarrow), for scale", read_s)
     for threads in (1, 2):
-        measured(f"PackSet.resolve_many, threads={threads}",
-                 median_seconds(lambda: packset.resolve_many(queries_json, threads=threads), args.repeat))
+        measured(
+            f"PackSet.resolve_many, threads={threads}",
+            median_seconds(lambda: packset.resolve_many(queries_json, threads=threads), args.repeat),
+        )
     for threads in (1, 2):
-        measured(f"Arrow kernel resolve_batch, threads={threads}",
-                 median_seconds(lambda: resolve_batch(packset, table, threads=threads), args.repeat))
+        measured(
+            f"Arrow kernel resolve_batch, threads={threads}",
+            median_seconds(lambda: resolve_batch(packset, table, threads=threads), args.repeat),
+        )
     if not args.no_engines:
         measured("Spark local[2], Parquet to decisions", spark_seconds(path, packset, args.repeat))
         measured("Dask, 2 worker processes, Parquet to decisions", dask_seconds(path, packset, args.repeat))
 
     kernel_2 = dict(results)["Arrow kernel resolve_batch, threads=2"][0]
     load = f"{load_before:.1f} before, {os.getloadavg()[0]:.1f} after"
-    lines = [f"### Decisions at scale: {args.rows:,} queries of 10 controls, 10 packs (median of {args.repeat})", "",
-             f"Load average of the 2-core machine (other work included): {load}. Processor time is this",
-             "process's (all its threads); the engines' workers are other processes.", "",
-             "| way | seconds | rows/s | time / kernel (2 threads) | processor s | rows per processor s |",
-             "|---|---:|---:|---:|---:|---:|"]
+    lines = [
+        f"### Decisions at scale: {args.rows:,} queries of 10 controls, 10 packs (median of {args.repeat})",
+        "",
+        f"Load average of the 2-core machine (other work included): {load}. Processor time is this",
+        "process's (all its threads); the engines' workers are other processes.",
+        "",
+        "| way | seconds | rows/s | time / kernel (2 threads) | processor s | rows per processor s |",
+        "|---|---:|---:|---:|---:|---:|",
+    ]
     for name, (seconds, cpu) in results:
         engine = name.startswith(("Spark", "Dask"))
         per_cpu = "" if engine or cpu == 0 else f"{args.rows / cpu:,.0f}"
-        lines.append(f"| {name} | {seconds:.2f} | {args.rows / seconds:,.0f} | {seconds / kernel_2:.2f}× | "
-                     f"{'' if engine else f'{cpu:.2f}'} | {per_cpu} |")
+        lines.append(
+            f"| {name} | {seconds:.2f} | {args.rows / seconds:,.0f} | {seconds / kernel_2:.2f}× | "
+            f"{'' if engine else f'{cpu:.2f}'} | {per_cpu} |"
+        )
     text = "\n".join(lines)
     print(text)
     if args.markdown:

@@ -29,10 +29,11 @@ namespace {
 // A pack of about 3 KB as a compliance team writes one: comments, quoted
 // strings, ten subjects of fifteen controls.
 std::string pack_text(std::mt19937& random) {
-  std::string text = "# Controls this profile requires.\n[meta]\nstrictness = \"as_configured\"\n"
-                     "last_reviewed_against_guidance = \"EDPB Guidelines 02/2023 \\u00a7 4\"\n"
-                     "effective_from = \"2025-01-01\"\neffective_until = \"2027-12-31\"\n"
-                     "[meta.legal_review]\nstatus = \"approved by counsel\"\n";
+  std::string text =
+      "# Controls this profile requires.\n[meta]\nstrictness = \"as_configured\"\n"
+      "last_reviewed_against_guidance = \"EDPB Guidelines 02/2023 \\u00a7 4\"\n"
+      "effective_from = \"2025-01-01\"\neffective_until = \"2027-12-31\"\n"
+      "[meta.legal_review]\nstatus = \"approved by counsel\"\n";
   for (int subject = 0; subject < 10; ++subject) {
     text += "\n[subject.s" + std::to_string(subject) + "]\ncontrols = [";
     for (int control = 0; control < 15; ++control) {
@@ -115,8 +116,7 @@ int main(int argc, char** argv) {
                                    std::pair<const char*, const std::string*>{"dense non-ASCII", &dense}}) {
     const double gb_text = static_cast<double>(text->size()) / 1e9;
     const double vector = median_seconds(runs, [&] { checksum += zorv::text::is_valid_utf8(*text); });
-    const double portable =
-        median_seconds(runs, [&] { checksum += zorv::text::is_valid_utf8_portably(*text); });
+    const double portable = median_seconds(runs, [&] { checksum += zorv::text::is_valid_utf8_portably(*text); });
     const double simd = median_seconds(runs, [&] { checksum += simdjson::validate_utf8(text->data(), text->size()); });
     std::printf("UTF-8 check, %-16s zorv %6.2f GB/s, zorv portable %6.2f GB/s, simdjson %6.2f GB/s\n", name,
                 gb_text / vector, gb_text / portable, gb_text / simd);

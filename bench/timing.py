@@ -70,7 +70,7 @@ def measure(callables, args, settings):
         started = time.perf_counter_ns()
         rounds = 0
         while rounds < settings.max_rounds:
-            order = names[rounds % len(names):] + names[: rounds % len(names)]
+            order = names[rounds % len(names) :] + names[: rounds % len(names)]
             for name in order:
                 fn, batch = callables[name], batches[name]
                 batch_args = [tuple(fresh(a) for a in args) for _ in range(batch)]

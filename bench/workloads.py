@@ -14,23 +14,96 @@ from typing import Optional
 
 SEED = 20261208
 
-FAMILIES = ["iam", "crypto", "logging", "privacy", "network", "vendor", "backup", "incident",
-            "payments", "hr", "AppSec", "SOC"]
-TOPICS = ["mfa", "key_rotation", "retention", "access_review", "encryption_at_rest", "tls",
-          "dpia", "consent_record", "data_minimisation", "segmentation", "pen_test",
-          "breach_notice", "pseudonymisation", "least_privilege", "tokenisation",
-          "contrôle_accès", "löschkonzept", "監査ログ", "Ωmega_check", "audit_trail"]
-PROFILES = ["retail", "wholesale", "health", "insurance", "banking", "telecom", "energy",
-            "public-sector", "education", "logistics"]
-DOMAINS = ["payments", "telemetry", "marketing", "hiring", "claims", "lending", "support",
-           "analytics", "identity", "billing"]
-SUBJECTS = ["card", "wallet", "loyalty.points", "vitals", "claims_history", "geo_location",
-            "device_id", "voice", "biometrics", "credit_score", "employee_record", "email",
-            "cookie_id", "purchase_history"]
-REVIEWERS = ["approved by counsel", "geprüft — Rechtsabteilung", "validé par le DPO",
-             'signed off "with conditions"', "approved\tpending audit"]
-GUIDANCE = ["EDPB Guidelines 02/2023", "ICO guidance on \"legitimate interests\"",
-            "PCI DSS v4.0 §8.4", "CNIL référentiel 2024", "HIPAA \\ HITECH memo"]
+FAMILIES = [
+    "iam",
+    "crypto",
+    "logging",
+    "privacy",
+    "network",
+    "vendor",
+    "backup",
+    "incident",
+    "payments",
+    "hr",
+    "AppSec",
+    "SOC",
+]
+TOPICS = [
+    "mfa",
+    "key_rotation",
+    "retention",
+    "access_review",
+    "encryption_at_rest",
+    "tls",
+    "dpia",
+    "consent_record",
+    "data_minimisation",
+    "segmentation",
+    "pen_test",
+    "breach_notice",
+    "pseudonymisation",
+    "least_privilege",
+    "tokenisation",
+    "contrôle_accès",
+    "löschkonzept",
+    "監査ログ",
+    "Ωmega_check",
+    "audit_trail",
+]
+PROFILES = [
+    "retail",
+    "wholesale",
+    "health",
+    "insurance",
+    "banking",
+    "telecom",
+    "energy",
+    "public-sector",
+    "education",
+    "logistics",
+]
+DOMAINS = [
+    "payments",
+    "telemetry",
+    "marketing",
+    "hiring",
+    "claims",
+    "lending",
+    "support",
+    "analytics",
+    "identity",
+    "billing",
+]
+SUBJECTS = [
+    "card",
+    "wallet",
+    "loyalty.points",
+    "vitals",
+    "claims_history",
+    "geo_location",
+    "device_id",
+    "voice",
+    "biometrics",
+    "credit_score",
+    "employee_record",
+    "email",
+    "cookie_id",
+    "purchase_history",
+]
+REVIEWERS = [
+    "approved by counsel",
+    "geprüft — Rechtsabteilung",
+    "validé par le DPO",
+    'signed off "with conditions"',
+    "approved\tpending audit",
+]
+GUIDANCE = [
+    "EDPB Guidelines 02/2023",
+    'ICO guidance on "legitimate interests"',
+    "PCI DSS v4.0 §8.4",
+    "CNIL référentiel 2024",
+    "HIPAA \\ HITECH memo",
+]
 
 
 @dataclass
@@ -84,11 +157,19 @@ def pack_text(rng, profile, domain, pool, dial="as_configured", floor=True, bare
     ]
     for subject in rng.sample(SUBJECTS, 10):
         name = f'"{subject}"' if "." in subject else subject
-        lines += [f"# {subject}: reviewed with the product owner, ticket CMP-{rng.randint(100, 9999)}",
-                  f"[subject.{name}]", f"controls = [\n  {_quoted_list(pick(15))},\n]", ""]
+        lines += [
+            f"# {subject}: reviewed with the product owner, ticket CMP-{rng.randint(100, 9999)}",
+            f"[subject.{name}]",
+            f"controls = [\n  {_quoted_list(pick(15))},\n]",
+            "",
+        ]
     if floor:
-        lines += ["# The legal floor: never waived, whatever the dial.", "[legally_required]",
-                  f"controls = [{_quoted_list(pick(4))}]", ""]
+        lines += [
+            "# The legal floor: never waived, whatever the dial.",
+            "[legally_required]",
+            f"controls = [{_quoted_list(pick(4))}]",
+            "",
+        ]
     lines += ["[prohibited]", f"controls = [{_quoted_list(pick(3))}]", ""]
     return "\n".join(lines)
 
@@ -120,25 +201,45 @@ class PackLibrary:
 def query(profile, domain, subject, controls, rng, as_of="2026-06-30", ensure_ascii=False):
     listed = controls + rng.sample(controls, len(controls) // 20)  # callers repeat some
     rng.shuffle(listed)
-    return json.dumps({"domain": domain, "profile": profile, "jurisdiction": "EU",
-                       "subject": subject, "universe": listed, "as_of": as_of,
-                       "request_id": "req-7f3a"}, ensure_ascii=ensure_ascii)
+    return json.dumps(
+        {
+            "domain": domain,
+            "profile": profile,
+            "jurisdiction": "EU",
+            "subject": subject,
+            "universe": listed,
+            "as_of": as_of,
+            "request_id": "req-7f3a",
+        },
+        ensure_ascii=ensure_ascii,
+    )
 
 
 def receipt_context(full=True):
     ctx = {
-        "record_id": "rcpt-2026-12-08-0001", "issued_at": "2026-12-08T20:00:00Z",
-        "issued_at_unix": 1796241600, "language": "en", "pii_principal_id": "customer-4711",
-        "pii_controller": "Example Retail Ltd — Zweigniederlassung", "domain": "payments",
-        "subject": "card", "attribution_source": "checkout-service",
+        "record_id": "rcpt-2026-12-08-0001",
+        "issued_at": "2026-12-08T20:00:00Z",
+        "issued_at_unix": 1796241600,
+        "language": "en",
+        "pii_principal_id": "customer-4711",
+        "pii_controller": "Example Retail Ltd — Zweigniederlassung",
+        "domain": "payments",
+        "subject": "card",
+        "attribution_source": "checkout-service",
     }
     if full:
-        ctx.update({
-            "policy_url": "https://retail.example/privacy", "operations": ["collect", "store", "collect"],
-            "jurisdictions": ["EU", "DE"], "gpc_signal": True, "sensitive": True,
-            "spi_cat": ["financial"], "pack_sha256": "9f2c" * 16,
-            "ai_disclosure": {"disclosed_at": "2026-12-08T19:59:00Z", "method": "banner\u0007v2"},
-        })
+        ctx.update(
+            {
+                "policy_url": "https://retail.example/privacy",
+                "operations": ["collect", "store", "collect"],
+                "jurisdictions": ["EU", "DE"],
+                "gpc_signal": True,
+                "sensitive": True,
+                "spi_cat": ["financial"],
+                "pack_sha256": "9f2c" * 16,
+                "ai_disclosure": {"disclosed_at": "2026-12-08T19:59:00Z", "method": "banner\u0007v2"},
+            }
+        )
     return json.dumps(ctx, ensure_ascii=False)
 
 
@@ -150,10 +251,24 @@ class Builder:
     def __init__(self, library):
         self.library = library
 
-    def make(self, group, name, n_packs=10, n_universe=1000, override=None, dial="as_configured",
-             floor=True, bare_date=False, broken=False, missing=False, as_of="2026-06-30",
-             receipts=False, full_context=True, expect_source="retail/payments.zorv.toml",
-             ensure_ascii=False):
+    def make(
+        self,
+        group,
+        name,
+        n_packs=10,
+        n_universe=1000,
+        override=None,
+        dial="as_configured",
+        floor=True,
+        bare_date=False,
+        broken=False,
+        missing=False,
+        as_of="2026-06-30",
+        receipts=False,
+        full_context=True,
+        expect_source="retail/payments.zorv.toml",
+        ensure_ascii=False,
+    ):
         rng = random.Random(f"{SEED}/{group}/{name}")
         controls = universe(n_universe)
         pool = rng.sample(controls, min(len(controls), 120)) + universe(40, SEED + 2)
@@ -165,18 +280,23 @@ class Builder:
         subject = _first_subject(text)
         used = None if missing else text
         return Workload(
-            group=group, name=name,
+            group=group,
+            name=name,
             packs_json=self.library.pack_map(n_packs, key, used, rng, ensure_ascii),
             query_json=query(profile, domain, subject, controls, rng, as_of, ensure_ascii),
-            override=override, pack_text=used, n_packs=n_packs, n_universe=n_universe,
-            receipts=receipts, ctx_json=receipt_context(full_context) if receipts else None,
+            override=override,
+            pack_text=used,
+            n_packs=n_packs,
+            n_universe=n_universe,
+            receipts=receipts,
+            ctx_json=receipt_context(full_context) if receipts else None,
             expect_source=expect_source,
         )
 
 
 def _first_subject(text):
     header = next(line for line in text.splitlines() if line.startswith("[subject."))
-    return header[len("[subject."):-1].strip('"')
+    return header[len("[subject.") : -1].strip('"')
 
 
 def grid(library):
@@ -188,8 +308,7 @@ def grid(library):
     for n in (10, 1000, 100000):
         out.append(b.make("universe", f"{n:,} controls, pack dial", n_universe=n))
         out.append(b.make("universe", f"{n:,} controls, aggressive", n_universe=n, override="aggressive"))
-        out.append(b.make("universe", f"{n:,} controls, receipts", n_universe=n, override="aggressive",
-                          receipts=True))
+        out.append(b.make("universe", f"{n:,} controls, receipts", n_universe=n, override="aggressive", receipts=True))
     for override in (None, "aggressive", "as_configured", "minimal"):
         out.append(b.make("dial", f"override {override or 'none'}", override=override, dial="aggressive"))
     fall_backs = [
@@ -205,8 +324,7 @@ def grid(library):
     # of the packs and of the universe escaped as \uXXXX.
     out.append(b.make("escaped", "1 pack, json.dumps defaults", n_packs=1, ensure_ascii=True))
     out.append(b.make("escaped", "10 packs, json.dumps defaults", ensure_ascii=True))
-    out.append(b.make("escaped", "10 packs, aggressive, json.dumps defaults", override="aggressive",
-                      ensure_ascii=True))
+    out.append(b.make("escaped", "10 packs, aggressive, json.dumps defaults", override="aggressive", ensure_ascii=True))
     out.append(b.make("receipts", "full context", receipts=True))
     out.append(b.make("receipts", "required members only", receipts=True, full_context=False))
     out.append(b.make("receipts", "fall-back", receipts=True, missing=True, expect_source="<missing:"))
@@ -232,9 +350,13 @@ def small_calls():
     packs = json.dumps({"retail/payments.zorv.toml": SMALL_PACK})
     controls = universe(10)
     q = query("retail", "payments", "card", controls, rng)
-    make = lambda name, **kw: Workload("small", name, packs, q, pack_text=SMALL_PACK,  # noqa: E731
-                                       n_packs=1, n_universe=10, **kw)
+
+    def make(name, **kw):
+        return Workload("small", name, packs, q, pack_text=SMALL_PACK, n_packs=1, n_universe=10, **kw)
+
     key = "retail/payments.zorv.toml"
-    return (make("decision", override=None, expect_source=key),
-            make("fall-back", override="minimal", expect_source="<minimal-missing-floor:"),
-            make("receipts", override=None, receipts=True, ctx_json=receipt_context(), expect_source=key))
+    return (
+        make("decision", override=None, expect_source=key),
+        make("fall-back", override="minimal", expect_source="<minimal-missing-floor:"),
+        make("receipts", override=None, receipts=True, ctx_json=receipt_context(), expect_source=key),
+    )

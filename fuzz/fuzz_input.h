@@ -25,8 +25,7 @@ inline std::vector<std::string_view> split_input(const std::uint8_t* data, std::
   const std::string_view input(reinterpret_cast<const char*>(data), size);
   std::vector<std::string_view> parts;
   std::size_t start = 0;
-  for (std::size_t at = input.find(kSeparator); at != std::string_view::npos;
-       at = input.find(kSeparator, start)) {
+  for (std::size_t at = input.find(kSeparator); at != std::string_view::npos; at = input.find(kSeparator, start)) {
     parts.push_back(input.substr(start, at - start));
     start = at + 1;
   }
@@ -39,8 +38,7 @@ inline std::string_view part(const std::vector<std::string_view>& parts, std::si
   return index < parts.size() ? parts[index] : std::string_view();
 }
 
-inline std::optional<std::string_view> optional_part(const std::vector<std::string_view>& parts,
-                                                     std::size_t index) {
+inline std::optional<std::string_view> optional_part(const std::vector<std::string_view>& parts, std::size_t index) {
   if (index < parts.size()) return parts[index];
   return std::nullopt;
 }

@@ -17,13 +17,25 @@ REPO = pathlib.Path(__file__).resolve().parent.parent
 SEP = b"\xff"
 PACK_KEY = "retail/payments.zorv.toml"
 DIALS = [None, "aggressive", "as_configured", "minimal", "strict"]
-CONTEXT_UNIX = ["0", "-0", "9007199254740992", "9223372036854775808", "18446744073709551615",
-                "18446744073709551616", "-1", "1.5", "1e3", '"1"']
+CONTEXT_UNIX = [
+    "0",
+    "-0",
+    "9007199254740992",
+    "9223372036854775808",
+    "18446744073709551615",
+    "18446744073709551616",
+    "-1",
+    "1.5",
+    "1e3",
+    '"1"',
+]
 
 
 def examples():
-    packs = {f"{path.parent.name}/{path.name}": path.read_text()
-             for path in sorted((REPO / "examples" / "packs").glob("*/*.toml"))}
+    packs = {
+        f"{path.parent.name}/{path.name}": path.read_text()
+        for path in sorted((REPO / "examples" / "packs").glob("*/*.toml"))
+    }
     query = (REPO / "examples" / "query.json").read_text()
     context = (REPO / "examples" / "receipt_context.json").read_text()
     return json.dumps(packs), query, context
@@ -46,7 +58,7 @@ def joined(*parts):
 def with_meta(document):
     bom = b"\xef\xbb\xbf"
     if document.startswith(bom):
-        return bom + b"meta = {}\n" + document[len(bom):]
+        return bom + b"meta = {}\n" + document[len(bom) :]
     return b"meta = {}\n" + document
 
 
@@ -67,8 +79,15 @@ def main(out, testdata):
     packs, query, context = examples()
     documents = toml_documents(testdata)
     texts = json_texts(testdata)
-    card_query = json.dumps({"domain": "payments", "profile": "retail", "jurisdiction": "EU", "subject": "card",
-                             "universe": ["mfa", "tokenisation", "pci_logging", "audit", "fingerprint_tracking"]})
+    card_query = json.dumps(
+        {
+            "domain": "payments",
+            "profile": "retail",
+            "jurisdiction": "EU",
+            "subject": "card",
+            "universe": ["mfa", "tokenisation", "pci_logging", "audit", "fingerprint_tracking"],
+        }
+    )
     pack_maps = [m for d in documents for m in (as_pack_map(d), as_pack_map(with_meta(d))) if m]
 
     resolve = [joined(packs, query, dial) for dial in DIALS]
@@ -86,8 +105,13 @@ def main(out, testdata):
     controls = [b"mfa", b"tokenisation", b"pci_logging", b"fraud_screening", b"fingerprint_tracking", b"audit"]
     pack_seeds = []
     for path in sorted((REPO / "examples" / "packs").glob("*/*.toml")):
-        for flags, dial, as_of in [(0, b"", b""), (1, b"minimal", b""), (3, b"as_configured", b"2026-12-08"),
-                                   (2, b"", b"2030-01-01"), (1, b"bogus", b"")]:
+        for flags, dial, as_of in [
+            (0, b"", b""),
+            (1, b"minimal", b""),
+            (3, b"as_configured", b"2026-12-08"),
+            (2, b"", b"2030-01-01"),
+            (1, b"bogus", b""),
+        ]:
             pack_seeds.append(bytes([flags]) + SEP.join([path.read_bytes(), b"card", dial, as_of, *controls]))
     for document in documents:
         for text in (document, with_meta(document)):

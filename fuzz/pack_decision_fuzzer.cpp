@@ -62,8 +62,8 @@ void check_fall_back(const ControlDecision& decision, const RegulatoryQuery& que
 
 // The explanation of the same query marks exactly the decision's controls
 // required, lists the whole universe, and falls back exactly when it does.
-void check_explanation(std::string_view pack_text, const std::optional<Strictness>& dial,
-                       const RegulatoryQuery& query, const ControlDecision& decision) {
+void check_explanation(std::string_view pack_text, const std::optional<Strictness>& dial, const RegulatoryQuery& query,
+                       const ControlDecision& decision) {
   const PackMapLookup packs(PackMap{{std::string(kSource), std::string(pack_text)}});
   const DecisionExplanation explained = explain_decision(packs, dial, query);
   require(explained.decision == decision, "the explanation carries the decision");
@@ -71,10 +71,9 @@ void check_explanation(std::string_view pack_text, const std::optional<Strictnes
   for (const ControlExplanation& control : explained.controls) {
     listed.push_back(control.control);
     if (control.required) required.push_back(control.control);
-    require(control.required == (control.reason == ControlReason::universe ||
-                                 control.reason == ControlReason::subject_list ||
-                                 control.reason == ControlReason::legal_floor ||
-                                 control.reason == ControlReason::fall_back),
+    require(control.required ==
+                (control.reason == ControlReason::universe || control.reason == ControlReason::subject_list ||
+                 control.reason == ControlReason::legal_floor || control.reason == ControlReason::fall_back),
             "a reason says whether the control is required", control.control);
   }
   require(required == decision.required.keys(), "the explanation agrees with the decision", pack_text);
@@ -150,7 +149,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     require(for_subject == expected, "reading for a subject keeps that subject only");
   }
 
-  const Strictness effective = dial ? *dial
+  const Strictness effective = dial                    ? *dial
                                : pack->meta.strictness ? Strictness::parse(*pack->meta.strictness)
                                                        : Strictness::aggressive();
   if (decision.provenance.fell_back) {

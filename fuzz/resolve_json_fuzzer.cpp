@@ -61,8 +61,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     require(message.starts_with(wire::kPacksJsonPrefix) != wire::PackIndex::read(packs).ok(),
             "the pack map is blamed exactly when it is unusable", message);
     const wire::Result<std::string> without_dial = wire::resolve_json(packs, query, std::nullopt);
-    require(!without_dial.ok() && without_dial.error().text == message,
-            "the dial never changes or hides a JSON error", message);
+    require(!without_dial.ok() && without_dial.error().text == message, "the dial never changes or hides a JSON error",
+            message);
     return 0;
   }
 
@@ -75,8 +75,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   bool fell_back = true;
   std::string_view strictness;
-  require(!decision["provenance"]["fell_back"].get(fell_back) &&
-              !decision["provenance"]["strictness"].get(strictness),
+  require(!decision["provenance"]["fell_back"].get(fell_back) && !decision["provenance"]["strictness"].get(strictness),
           "provenance readable", text);
   if (dial && !fell_back) require(strictness == *dial, "a pack decision shows the dial it was given", text);
   return 0;

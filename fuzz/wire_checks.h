@@ -107,8 +107,8 @@ std::array<element, N> members_in_order(object record, const std::array<std::str
 }
 
 inline bool is_fall_back_marker(std::string_view source) {
-  for (const std::string_view kind : {"<missing:", "<malformed:", "<outside-effective-envelope:",
-                                      "<minimal-missing-floor:"}) {
+  for (const std::string_view kind :
+       {"<missing:", "<malformed:", "<outside-effective-envelope:", "<minimal-missing-floor:"}) {
     if (source.starts_with(kind) && source.ends_with(">")) return true;
   }
   return false;
@@ -147,13 +147,17 @@ inline void check_decision(element decision, const QueryFacts& query, bool sorte
   require(!provenance_value.get_object().get(provenance), "provenance is an object", text);
   element profile, strictness, source, review_status, reviewed_against, fell_back_value;
   if (sorted) {
-    const auto m = members_in_order<6>(provenance,
-        {"fell_back", "last_reviewed_against_guidance", "legal_review_status", "profile", "source", "strictness"}, text);
+    const auto m = members_in_order<6>(
+        provenance,
+        {"fell_back", "last_reviewed_against_guidance", "legal_review_status", "profile", "source", "strictness"},
+        text);
     fell_back_value = m[0], reviewed_against = m[1], review_status = m[2], profile = m[3], source = m[4],
     strictness = m[5];
   } else {
-    const auto m = members_in_order<6>(provenance,
-        {"profile", "strictness", "source", "legal_review_status", "last_reviewed_against_guidance", "fell_back"}, text);
+    const auto m = members_in_order<6>(
+        provenance,
+        {"profile", "strictness", "source", "legal_review_status", "last_reviewed_against_guidance", "fell_back"},
+        text);
     profile = m[0], strictness = m[1], source = m[2], review_status = m[3], reviewed_against = m[4],
     fell_back_value = m[5];
   }
@@ -184,9 +188,9 @@ inline void check_error(std::string_view message) {
     require(ends_with_position(message), "a reading fault ends with its line and column", message);
     return;
   }
-  require(message.starts_with("decision serialization failed: ") ||
-              message.starts_with("receipt serialization failed: "),
-          "every error starts with a fixed prefix", message);
+  require(
+      message.starts_with("decision serialization failed: ") || message.starts_with("receipt serialization failed: "),
+      "every error starts with a fixed prefix", message);
 }
 
 }  // namespace zorv::fuzz

@@ -12,7 +12,7 @@ import json
 import random
 from typing import Dict, List, Optional
 
-CONTROLS = ["mfa", "tokenisation", "audit", "fingerprinting", "Consent", "ünïcode", "a\"quote", "tab\tkey"]
+CONTROLS = ["mfa", "tokenisation", "audit", "fingerprinting", "Consent", "ünïcode", 'a"quote', "tab\tkey"]
 DIALS = [None, "aggressive", "as_configured", "minimal", "Minimal", ""]
 
 _FULL = """
@@ -37,8 +37,8 @@ PACKS: Dict[str, str] = {
     "retail/payments.toml": "[meta]\n",  # shadowed by the .zorv.toml above
     "retail/identity.toml": _FULL.format(dial="minimal", card='["audit", "Consent"]', floor='["audit"]'),
     "health/payments.zorv.toml": "[meta\nbroken",
-    "health/identity.zorv.toml": '[meta]\nstrictness = 5\n',
-    "health/records.zorv.toml": "[meta]\nstrictness = \"minimal\"\n",  # no legal floor
+    "health/identity.zorv.toml": "[meta]\nstrictness = 5\n",
+    "health/records.zorv.toml": '[meta]\nstrictness = "minimal"\n',  # no legal floor
     "gov/payments.zorv.toml": _FULL.format(dial="weird", card='["ünïcode"]', floor="[]"),
 }
 PROFILES = ["retail", "health", "gov", "nobody"]
@@ -101,7 +101,8 @@ def expected_row(packset, row: dict, strictness_override: Optional[str] = None) 
 # added and removed, a dial changed, a pack broken, one removed, one mended.
 CHANGED_PACKS: Dict[str, str] = dict(PACKS)
 CHANGED_PACKS["retail/payments.zorv.toml"] = _FULL.format(
-    dial="as_configured", card='["tokenisation", "audit"]', floor='["mfa"]')
+    dial="as_configured", card='["tokenisation", "audit"]', floor='["mfa"]'
+)
 CHANGED_PACKS["retail/identity.toml"] = _FULL.format(dial="aggressive", card='["audit"]', floor='["audit"]')
 CHANGED_PACKS["gov/payments.zorv.toml"] = "[meta\n"
 CHANGED_PACKS["health/payments.zorv.toml"] = _FULL.format(dial="minimal", card="[]", floor='["Consent"]')

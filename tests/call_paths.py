@@ -31,19 +31,34 @@ controls = ["mfa"]
 controls = ["fingerprinting"]
 """
 # A pack big enough that keeping any copy of it per call would show at once.
-BIG_PACK = PACK + "".join(f"[subject.s{i}]\ncontrols = [\"c{i}\", \"mfa\"]\n" for i in range(400))
+BIG_PACK = PACK + "".join(f'[subject.s{i}]\ncontrols = ["c{i}", "mfa"]\n' for i in range(400))
 NO_FLOOR_PACK = '[meta]\nstrictness = "minimal"\n[subject.card]\ncontrols = ["mfa"]\n'
 
 PACKS = json.dumps({"retail/payments.zorv.toml": PACK, "other/payments.toml": BIG_PACK})
-QUERY_FIELDS = {"domain": "payments", "profile": "retail", "jurisdiction": "EU", "subject": "card",
-                "universe": ["tokenisation", "mfa", "audit", "fingerprinting"], "as_of": "2026-06-01"}
+QUERY_FIELDS = {
+    "domain": "payments",
+    "profile": "retail",
+    "jurisdiction": "EU",
+    "subject": "card",
+    "universe": ["tokenisation", "mfa", "audit", "fingerprinting"],
+    "as_of": "2026-06-01",
+}
 QUERY = json.dumps(QUERY_FIELDS)
 CONTEXT_FIELDS = {
-    "record_id": "r-1", "issued_at": "2026-06-01T00:00:00Z", "issued_at_unix": 1780272000,
-    "language": "en", "pii_principal_id": "p-1", "pii_controller": "Example Ltd",
-    "policy_url": "https://example.test/policy", "domain": "payments", "subject": "card",
-    "operations": ["collect"], "jurisdictions": ["EU"], "attribution_source": "checkout",
-    "gpc_signal": True, "ai_disclosure": {"disclosed_at": "2026-06-01", "method": "banner"},
+    "record_id": "r-1",
+    "issued_at": "2026-06-01T00:00:00Z",
+    "issued_at_unix": 1780272000,
+    "language": "en",
+    "pii_principal_id": "p-1",
+    "pii_controller": "Example Ltd",
+    "policy_url": "https://example.test/policy",
+    "domain": "payments",
+    "subject": "card",
+    "operations": ["collect"],
+    "jurisdictions": ["EU"],
+    "attribution_source": "checkout",
+    "gpc_signal": True,
+    "ai_disclosure": {"disclosed_at": "2026-06-01", "method": "banner"},
     "pack_sha256": "00ff",
 }
 CONTEXT = json.dumps(CONTEXT_FIELDS)

@@ -54,8 +54,20 @@ def _toggle(rng: random.Random, items: List[str]) -> None:
 
 
 def _edit_pack(rng: random.Random, pack: Pack) -> None:
-    kind = rng.choice(["subject-list", "floor", "prohibited", "dial", "window", "review", "add-subject",
-                       "remove-subject", "rename-subject", "malformed"])
+    kind = rng.choice(
+        [
+            "subject-list",
+            "floor",
+            "prohibited",
+            "dial",
+            "window",
+            "review",
+            "add-subject",
+            "remove-subject",
+            "rename-subject",
+            "malformed",
+        ]
+    )
     if kind == "subject-list" and pack["subjects"]:
         _toggle(rng, pack["subjects"][rng.choice(sorted(pack["subjects"]))])
     elif kind in ("floor", "prohibited"):
@@ -94,7 +106,7 @@ def edited(rng: random.Random, packs: Dict[str, Optional[Pack]]) -> Dict[str, Op
         elif kind == "zorv-beside":
             plain = [key for key in packs if key.endswith(".toml") and not key.endswith(".zorv.toml")]
             if plain:
-                packs[rng.choice(plain)[:-len(".toml")] + ".zorv.toml"] = random_pack(rng)
+                packs[rng.choice(plain)[: -len(".toml")] + ".zorv.toml"] = random_pack(rng)
     return packs
 
 
@@ -115,18 +127,27 @@ def pack_text(pack: Pack, rng: Optional[random.Random] = None) -> str:
     if pack["malformed"]:
         return "[meta]\nstrictness = 1\n"
     comment = "# reviewed by the pack owners\n" if rng is not None and rng.random() < 0.5 else ""
-    meta = [(key, pack[field]) for key, field in (("strictness", "strictness"),
-                                                  ("last_reviewed_against_guidance", "reviewed"),
-                                                  ("effective_from", "effective_from"),
-                                                  ("effective_until", "effective_until")) if pack[field] is not None]
+    meta = [
+        (key, pack[field])
+        for key, field in (
+            ("strictness", "strictness"),
+            ("last_reviewed_against_guidance", "reviewed"),
+            ("effective_from", "effective_from"),
+            ("effective_until", "effective_until"),
+        )
+        if pack[field] is not None
+    ]
     if rng is not None:
         rng.shuffle(meta)
     dotted = rng is not None and rng.random() < 0.5
     lines = [comment]
     if dotted:
         lines += [f"meta.{key} = {_string(value)}" for key, value in meta]
-        lines.append("meta.legal_review = {}" if pack["status"] is None else
-                     f"meta.legal_review.status = {_string(pack['status'])}")
+        lines.append(
+            "meta.legal_review = {}"
+            if pack["status"] is None
+            else f"meta.legal_review.status = {_string(pack['status'])}"
+        )
         for name, controls in pack["subjects"].items():
             lines.append(f"subject.{_string(name)} = {{ controls = {_list(rng, controls)} }}")
         for table in ("floor", "prohibited"):

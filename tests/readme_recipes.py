@@ -40,8 +40,11 @@ class Step:
 
 def blocks(readme: str, language: str) -> List[Tuple[int, str]]:
     """The code blocks of a language, each with the line it starts on."""
-    return [(readme.count("\n", 0, found.start()) + 2, found.group(2))
-            for found in BLOCK.finditer(readme) if found.group(1) == language]
+    return [
+        (readme.count("\n", 0, found.start()) + 2, found.group(2))
+        for found in BLOCK.finditer(readme)
+        if found.group(1) == language
+    ]
 
 
 def console_steps(line: int, block: str) -> List[Step]:
@@ -75,8 +78,9 @@ def matches(shown: List[str], printed: List[str]) -> bool:
 def run_console(steps: List[Step], cwd: str) -> List[List[str]]:
     """Runs the steps as one bash session; the lines each printed."""
     script = "".join(f"__status=$?; echo {_MARKER}; (exit $__status)\n{step.source}\n" for step in steps)
-    done = subprocess.run(["bash", "-c", script], cwd=cwd, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
-                          text=True, timeout=600)
+    done = subprocess.run(
+        ["bash", "-c", script], cwd=cwd, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True, timeout=600
+    )
     parts = done.stdout.split(_MARKER + "\n")[1:]
     return [part.splitlines() for part in parts] + [[]] * (len(steps) - len(parts))
 
@@ -104,8 +108,9 @@ def python_steps(line: int, block: str) -> List[Tuple[ast.stmt, Optional[Step]]]
             if shown is None and end < len(lines) and lines[end].lstrip().startswith("#"):
                 shown = comments.get(end + 1)
             if shown is not None:
-                step = Step(f"README.md:{line + statement.lineno - 1}", ast.get_source_segment(block, statement) or "",
-                            [shown])
+                step = Step(
+                    f"README.md:{line + statement.lineno - 1}", ast.get_source_segment(block, statement) or "", [shown]
+                )
         steps.append((statement, step))
     return steps
 
@@ -114,8 +119,9 @@ def run_python(statement: ast.stmt, namespace: Dict[str, object]) -> List[str]:
     """Runs one statement; the lines it showed."""
     printed = io.StringIO()
     with contextlib.redirect_stdout(printed):
-        if isinstance(statement, ast.Expr) and not (isinstance(statement.value, ast.Call)
-                                                    and getattr(statement.value.func, "id", None) == "print"):
+        if isinstance(statement, ast.Expr) and not (
+            isinstance(statement.value, ast.Call) and getattr(statement.value.func, "id", None) == "print"
+        ):
             value = eval(compile(ast.Expression(statement.value), "README.md", "eval"), namespace)
             print(repr(value))
         else:
@@ -129,8 +135,12 @@ def check(readme: str, checkout: str) -> List[str]:
 
     def compare(step: Step, printed: List[str]) -> None:
         if not matches(step.shown, printed):
-            problems.append(f"{step.where}: {step.source}\n  shows:\n" + "".join(f"    {x}\n" for x in step.shown)
-                            + "  prints:\n" + "".join(f"    {x}\n" for x in printed))
+            problems.append(
+                f"{step.where}: {step.source}\n  shows:\n"
+                + "".join(f"    {x}\n" for x in step.shown)
+                + "  prints:\n"
+                + "".join(f"    {x}\n" for x in printed)
+            )
 
     for line, block in blocks(readme, "console"):
         steps = console_steps(line, block)
@@ -147,8 +157,10 @@ def check(readme: str, checkout: str) -> List[str]:
                 try:
                     printed = run_python(statement, namespace)
                 except Exception as error:  # a recipe that fails is a mismatch, reported with the rest
-                    problems.append(f"README.md:{line + statement.lineno - 1}: "
-                                    f"{ast.get_source_segment(block, statement)}\n  raises {error!r}\n")
+                    problems.append(
+                        f"README.md:{line + statement.lineno - 1}: "
+                        f"{ast.get_source_segment(block, statement)}\n  raises {error!r}\n"
+                    )
                     continue
                 if step is not None:
                     compare(step, printed)

@@ -5,7 +5,6 @@ import sys
 import time
 
 import pytest
-
 from arrow_cases import expected_row, packs_json, random_rows
 
 pa = pytest.importorskip("pyarrow")
@@ -146,8 +145,9 @@ def test_rows_are_counted_over_the_whole_table(packset):
 def test_text_that_is_not_utf8_is_refused(packset):
     rows = random_rows(4, seed=6)
     table = table_of(rows)
-    bad = pa.Array.from_buffers(pa.string(), 4, [None, pa.py_buffer(b"\0\0\0\0\1\0\0\0\2\0\0\0\3\0\0\0\4\0\0\0"),
-                                                 pa.py_buffer(b"ab\xffc")])
+    bad = pa.Array.from_buffers(
+        pa.string(), 4, [None, pa.py_buffer(b"\0\0\0\0\1\0\0\0\2\0\0\0\3\0\0\0\4\0\0\0"), pa.py_buffer(b"ab\xffc")]
+    )
     table = table.set_column(table.schema.get_field_index("subject"), "subject", bad)
     with pytest.raises(ValueError, match=r"^column `subject` at row 2 is not valid UTF-8$"):
         resolve_batch(packset, table)
@@ -207,8 +207,22 @@ def test_decisions_go_beside_the_rows(packset, as_table):
     source = table if as_table else table.combine_chunks().to_batches()[0]
     got = with_decisions(source, resolve_batch(packset, source))
     assert type(got) is type(source)
-    assert got.schema.names == ["domain", "profile", "jurisdiction", "subject", "universe", "as_of", "id",
-                                "decision", "required", "source", "strictness", "fell_back", "pack_sha256"]
-    assert got.select(["id", "universe"]).to_pylist() == [{"id": i, "universe": row["universe"]} for i, row in
-                                                         enumerate(rows)]
+    assert got.schema.names == [
+        "domain",
+        "profile",
+        "jurisdiction",
+        "subject",
+        "universe",
+        "as_of",
+        "id",
+        "decision",
+        "required",
+        "source",
+        "strictness",
+        "fell_back",
+        "pack_sha256",
+    ]
+    assert got.select(["id", "universe"]).to_pylist() == [
+        {"id": i, "universe": row["universe"]} for i, row in enumerate(rows)
+    ]
     assert got.select(list(decision_schema().names)).to_pylist() == [expected_row(packset, row) for row in rows]

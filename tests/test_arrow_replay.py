@@ -4,7 +4,6 @@ column summaries against zorv_tools.replay."""
 import json
 
 import pytest
-
 from arrow_cases import changed_packs_json, packs_json, query_json, random_rows
 
 pa = pytest.importorskip("pyarrow")
@@ -80,10 +79,13 @@ def test_summaries_of_parts_add_up_to_the_log_replay(before, after, parts):
 # (the log line, the error)
 BAD = [
     (None, "column `record` at row 1 is null, expected a string"),
-    ("{\"query\": 1}\n{}", "column `record` at row 1 holds a line feed; a record is one line"),
+    ('{"query": 1}\n{}', "column `record` at row 1 holds a line feed; a record is one line"),
     ("not json", "column `record` at row 1, column 2: not a decision record: expected ident"),
-    ('{"query": {"domain": 1}, "strictness": null, "decision": {}}', "column `record` at row 1, column 22: query_json is not a valid RegulatoryQuery: invalid type: integer `1`, "
-     "expected a string"),
+    (
+        '{"query": {"domain": 1}, "strictness": null, "decision": {}}',
+        "column `record` at row 1, column 22: query_json is not a valid RegulatoryQuery: invalid type: integer `1`, "
+        "expected a string",
+    ),
 ]
 
 

@@ -6,16 +6,26 @@ import json
 import random
 from typing import Any, Dict, List, Optional
 
+import pack_edits
 import pytest
-
 import zorv
 import zorv_tools
 
-import pack_edits
-
 QUERY_DIALS = [None, "aggressive", "as_configured", "minimal", "AGGRESSIVE", ""]
-AS_OFS = [None, "", "2024-12-31", "2025-01-01", "2025-01-01T00:00:00Z", "2025-01-01T09:00:00Z", "2025-06-01",
-          "2026-06-30", "2026-12-31", "2027", "2027-01-01", "2030"]
+AS_OFS = [
+    None,
+    "",
+    "2024-12-31",
+    "2025-01-01",
+    "2025-01-01T00:00:00Z",
+    "2025-01-01T09:00:00Z",
+    "2025-06-01",
+    "2026-06-30",
+    "2026-12-31",
+    "2027",
+    "2027-01-01",
+    "2030",
+]
 SEEDS = range(120)
 
 
@@ -57,19 +67,27 @@ def _expected_decision(answer: Dict[str, Any], universe: List[str], dial: Option
     strictness = answer["strictness"]
     if dial not in (None, "aggressive", "as_configured", "minimal") and not answer["fell_back"]:
         strictness = dial
-    return {"required": _applied(answer["required"], universe), "source": answer["source"],
-            "strictness": strictness, "fell_back": answer["fell_back"],
-            "legal_review_status": answer["legal_review_status"],
-            "last_reviewed_against_guidance": answer["last_reviewed_against_guidance"]}
+    return {
+        "required": _applied(answer["required"], universe),
+        "source": answer["source"],
+        "strictness": strictness,
+        "fell_back": answer["fell_back"],
+        "legal_review_status": answer["legal_review_status"],
+        "last_reviewed_against_guidance": answer["last_reviewed_against_guidance"],
+    }
 
 
 def _decision(packs_json: str, query: Dict[str, Any], dial: Optional[str]) -> Dict[str, Any]:
     decided = json.loads(zorv.resolve(packs_json, json.dumps(query), dial))
     provenance = decided["provenance"]
-    return {"required": decided["required"], "source": provenance["source"],
-            "strictness": provenance["strictness"], "fell_back": provenance["fell_back"],
-            "legal_review_status": provenance["legal_review_status"],
-            "last_reviewed_against_guidance": provenance["last_reviewed_against_guidance"]}
+    return {
+        "required": decided["required"],
+        "source": provenance["source"],
+        "strictness": provenance["strictness"],
+        "fell_back": provenance["fell_back"],
+        "legal_review_status": provenance["legal_review_status"],
+        "last_reviewed_against_guidance": provenance["last_reviewed_against_guidance"],
+    }
 
 
 def _dial_class(dial: Optional[str]) -> Optional[str]:
@@ -110,15 +128,19 @@ def test_diff_answers_exactly_like_resolve(seed):
         subject = rng.choice(pack_edits.SUBJECTS + ["someone else"])
         universe = rng.sample(universe_pool, rng.randint(0, len(universe_pool)))
         as_of, dial = rng.choice(AS_OFS), rng.choice(QUERY_DIALS)
-        query = {"domain": domain, "profile": profile, "jurisdiction": "EU", "subject": subject,
-                 "universe": universe}
+        query = {"domain": domain, "profile": profile, "jurisdiction": "EU", "subject": subject, "universe": universe}
         if as_of is not None:
             query["as_of"] = as_of
         listed = set(pack_edits.listed_subjects(old, stem)) | set(pack_edits.listed_subjects(new, stem))
         subject_class = subject if subject in listed else None
-        covering = [change for change in result["changes"]
-                    if change["pack"] == stem and change["subject"] == subject_class
-                    and change["strictness"] == _dial_class(dial) and _covers(change, as_of)]
+        covering = [
+            change
+            for change in result["changes"]
+            if change["pack"] == stem
+            and change["subject"] == subject_class
+            and change["strictness"] == _dial_class(dial)
+            and _covers(change, as_of)
+        ]
         assert len(covering) <= 1
         got_old, got_new = _decision(old_json, query, dial), _decision(new_json, query, dial)
         if not covering:
@@ -149,11 +171,18 @@ def test_layout_alone_changes_nothing(seed):
 def _change_order(change: Dict[str, Any]):
     window = change["as_of"]
     first = None if window is None or not window["ranges"] else window["ranges"][0]
-    return (_bytes(change["pack"]), change["subject"] is None, _bytes(change["subject"] or ""),
-            change["strictness"] is not None, _bytes(change["strictness"] or ""),
-            window is not None, window is not None and not window["without_date"],
-            first is not None and first["from"] is not None, _bytes(first["from"] or "") if first else b"",
-            first is not None and not first["from_inclusive"])
+    return (
+        _bytes(change["pack"]),
+        change["subject"] is None,
+        _bytes(change["subject"] or ""),
+        change["strictness"] is not None,
+        _bytes(change["strictness"] or ""),
+        window is not None,
+        window is not None and not window["without_date"],
+        first is not None and first["from"] is not None,
+        _bytes(first["from"] or "") if first else b"",
+        first is not None and not first["from_inclusive"],
+    )
 
 
 @pytest.mark.parametrize("seed", SEEDS[:20])

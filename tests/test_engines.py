@@ -9,7 +9,6 @@ import os
 import sys
 
 import pytest
-
 from arrow_cases import PACKS, changed_packs_json, expected_row, packs_json, query_json, random_rows
 
 pytestmark = pytest.mark.engines
@@ -73,8 +72,16 @@ def spark_frame(spark, rows, universe_type=None):
     fields += [StructField("universe", universe_type or ArrayType(StringType(), True), True)]
     fields += [StructField(name, StringType(), True) for name in ("as_of", "strictness")]
     data = [
-        (i, row["domain"], row["profile"], row["jurisdiction"], row["subject"], row["universe"], row["as_of"],
-         row["strictness"])
+        (
+            i,
+            row["domain"],
+            row["profile"],
+            row["jurisdiction"],
+            row["subject"],
+            row["universe"],
+            row["as_of"],
+            row["strictness"],
+        )
         for i, row in enumerate(rows)
     ]
     return spark.createDataFrame(data, StructType(fields)).repartition(3)
@@ -100,14 +107,13 @@ def test_spark_rows_equal_the_pack_set(spark, packset, packs_dir, packs_as):
 
 def test_spark_wrong_column_type_gives_the_documented_error(spark, packset):
     from pyspark.sql.types import StringType
-
     from zorv_tools import spark as zorv_spark
 
     rows = [dict(row, universe="mfa") for row in ROWS[:10]]
     frame = zorv_spark.resolve(spark_frame(spark, rows, universe_type=StringType()), packset)
     with pytest.raises(Exception) as raised:
         frame.collect()
-    assert "column `universe` at row 0 has Arrow format \"u\", expected a list of strings" in str(raised.value)
+    assert 'column `universe` at row 0 has Arrow format "u", expected a list of strings' in str(raised.value)
 
 
 # ---- Dask ------------------------------------------------------------------
@@ -191,9 +197,22 @@ def test_spark_replay_summary_equals_zorv_replay(spark, log_file):
     packs = log_file.parent / "changed.json"
     packs.write_text(changed_packs_json(), encoding="utf-8")
     printed = subprocess.run(
-        [sys.executable, "-m", "zorv_tools", "replay", "--packs-json", str(packs), "--format", "json",
-         "--examples", "7", str(log_file)],
-        capture_output=True, text=True)
+        [
+            sys.executable,
+            "-m",
+            "zorv_tools",
+            "replay",
+            "--packs-json",
+            str(packs),
+            "--format",
+            "json",
+            "--examples",
+            "7",
+            str(log_file),
+        ],
+        capture_output=True,
+        text=True,
+    )
     assert printed.returncode == 0, printed.stderr
     assert summary == json.loads(printed.stdout)
     assert summary["changed"] > 0 and summary["records"] == len(ROWS)
@@ -204,7 +223,6 @@ def test_dask_replay_rows_equal_the_arrow_replay(dask_client, log_file):
     import dask.dataframe as dd
     import pandas as pd
     import pyarrow as pa
-
     from zorv_tools import dask as zorv_dask
     from zorv_tools.arrow import replay_batch
 

@@ -5,7 +5,6 @@ after a change to the pack vocabulary or the lint rules,
 import importlib.util
 
 import pytest
-
 from conftest import REPO
 
 spec = importlib.util.spec_from_file_location("generate_docs", REPO / "scripts" / "generate_docs.py")
@@ -20,10 +19,26 @@ def test_committed_file_is_what_the_tables_generate(path, text):
 
 def test_a_changed_row_shows_in_both_files():
     rows = [
-        {"path": "meta", "kind": "table", "required": True, "absent": "none: required", "meaning": "pack metadata",
-         "detail": "Required.", "examples": [], "element": ""},
-        {"path": "meta.dial", "kind": "string", "required": False, "absent": "no dial", "meaning": "the dial",
-         "detail": "The dial.", "examples": ["minimal"], "element": ""},
+        {
+            "path": "meta",
+            "kind": "table",
+            "required": True,
+            "absent": "none: required",
+            "meaning": "pack metadata",
+            "detail": "Required.",
+            "examples": [],
+            "element": "",
+        },
+        {
+            "path": "meta.dial",
+            "kind": "string",
+            "required": False,
+            "absent": "no dial",
+            "meaning": "the dial",
+            "detail": "The dial.",
+            "examples": ["minimal"],
+            "element": "",
+        },
     ]
     assert generate_docs.key_table_lines(rows)[2:] == [
         "| `meta` | table | none: required | pack metadata |",
@@ -31,7 +46,10 @@ def test_a_changed_row_shows_in_both_files():
     ]
     schema = generate_docs.schema_text(rows)
     assert '"required": [\n    "meta"\n  ]' in schema
-    assert '"dial": {\n          "type": "string",\n          "description": "The dial.",\n          "examples": [\n            "minimal"\n          ]' in schema
+    assert (
+        '"dial": {\n          "type": "string",\n          "description": "The dial.",\n          "examples": [\n            "minimal"\n          ]'
+        in schema
+    )
 
 
 def test_every_rule_row_carries_the_anchor_its_help_links_to():

@@ -9,9 +9,8 @@ import sys
 import textwrap
 
 import pytest
-
 import zorv
-from call_paths import CONTEXT, CONTEXT_FIELDS, PACKS, QUERY, QUERY_FIELDS, SANITIZED, context, query
+from call_paths import CONTEXT, CONTEXT_FIELDS, PACKS, QUERY, SANITIZED, context, query
 
 MB = 1024 * 1024
 PACKS_PREFIX = "packs_json is not an object of path->toml strings: "
@@ -144,18 +143,40 @@ def in_place(text, value):
     [
         (DEEP_ARRAY, QUERY, CONTEXT, PACKS_PREFIX + "invalid type: sequence, expected a map at line 1 column 0"),
         (DEEP_OBJECT, QUERY, CONTEXT, PACKS_PREFIX + "invalid type: map, expected a string at line 1 column 5"),
-        (PACKS, DEEP_ARRAY, CONTEXT, QUERY_PREFIX + "invalid type: sequence, expected struct WireQuery at line 1 column 0"),
+        (
+            PACKS,
+            DEEP_ARRAY,
+            CONTEXT,
+            QUERY_PREFIX + "invalid type: sequence, expected struct WireQuery at line 1 column 0",
+        ),
         (PACKS, DEEP_OBJECT, CONTEXT, QUERY_PREFIX + "recursion limit exceeded at line 1 column 641"),
         (PACKS, '{"note":' + DEEP_ARRAY + "}", CONTEXT, QUERY_PREFIX + "recursion limit exceeded at line 1 column 136"),
-        (PACKS, in_place(query(universe=PLACE), DEEP_ARRAY), CONTEXT,
-         QUERY_PREFIX + "invalid type: sequence, expected a string at line 1 column 98"),
-        (PACKS, QUERY, DEEP_ARRAY, CTX_PREFIX + "invalid type: sequence, expected struct WireReceiptContext at line 1 column 0"),
+        (
+            PACKS,
+            in_place(query(universe=PLACE), DEEP_ARRAY),
+            CONTEXT,
+            QUERY_PREFIX + "invalid type: sequence, expected a string at line 1 column 98",
+        ),
+        (
+            PACKS,
+            QUERY,
+            DEEP_ARRAY,
+            CTX_PREFIX + "invalid type: sequence, expected struct WireReceiptContext at line 1 column 0",
+        ),
         (PACKS, QUERY, DEEP_OBJECT, CTX_PREFIX + "recursion limit exceeded at line 1 column 641"),
         (PACKS, QUERY, '{"note":' + DEEP_ARRAY + "}", CTX_PREFIX + "recursion limit exceeded at line 1 column 136"),
-        (PACKS, QUERY, in_place(context(ai_disclosure=PLACE), '{"note":' + DEEP_OBJECT + "}"),
-         CTX_PREFIX + "recursion limit exceeded at line 1 column 1014"),
-        (PACKS, QUERY, in_place(context(operations=PLACE), DEEP_ARRAY),
-         CTX_PREFIX + "invalid type: sequence, expected a string at line 1 column 267"),
+        (
+            PACKS,
+            QUERY,
+            in_place(context(ai_disclosure=PLACE), '{"note":' + DEEP_OBJECT + "}"),
+            CTX_PREFIX + "recursion limit exceeded at line 1 column 1014",
+        ),
+        (
+            PACKS,
+            QUERY,
+            in_place(context(operations=PLACE), DEEP_ARRAY),
+            CTX_PREFIX + "invalid type: sequence, expected a string at line 1 column 267",
+        ),
     ],
 )
 def test_deep_json_is_refused_at_a_fixed_depth(packs, query_text, ctx, message):
@@ -179,8 +200,16 @@ DOTTED = ".".join(["a"] * DEEP)
         "meta = { legal_review = " + nested("{ a = ", " }") + " }",
         "[meta]\n" + "\n".join(f"[{'.'.join(['a'] * depth)}]" for depth in range(1, 1500)),
     ],
-    ids=["arrays", "inline tables", "dotted key", "table header", "array of tables header",
-         "dotted key in inline table", "inline tables in meta", "ever deeper headers"],
+    ids=[
+        "arrays",
+        "inline tables",
+        "dotted key",
+        "table header",
+        "array of tables header",
+        "dotted key in inline table",
+        "inline tables in meta",
+        "ever deeper headers",
+    ],
 )
 def test_deep_toml_is_read_like_any_pack(pack):
     decision = decide(one_pack(pack))
@@ -189,8 +218,16 @@ def test_deep_toml_is_read_like_any_pack(pack):
 
 
 def test_moderately_nested_toml_is_still_read():
-    pack = '[meta]\nstrictness = "as_configured"\nx = ' + "[" * 100 + "]" * 100 + "\ny = " + "{ a = " * 50 + "1" + " }" * 50
-    pack += "\n" + ".".join(["k"] * 200) + " = 1\n[subject.card]\ncontrols = [\"mfa\"]\n"
+    pack = (
+        '[meta]\nstrictness = "as_configured"\nx = '
+        + "[" * 100
+        + "]" * 100
+        + "\ny = "
+        + "{ a = " * 50
+        + "1"
+        + " }" * 50
+    )
+    pack += "\n" + ".".join(["k"] * 200) + ' = 1\n[subject.card]\ncontrols = ["mfa"]\n'
     decision = decide(one_pack(pack))
     assert (decision["required"], decision["provenance"]["fell_back"]) == (["mfa"], False)
 
@@ -199,8 +236,12 @@ MEGA = "k" * MB
 
 
 def test_a_one_megabyte_pack_key_is_found_and_echoed():
-    packs = json.dumps({"other/payments.toml": "[meta]", f"{MEGA}/payments.zorv.toml": '[meta]\nstrictness = "minimal"\n'
-                        '[legally_required]\ncontrols = ["mfa"]'})
+    packs = json.dumps(
+        {
+            "other/payments.toml": "[meta]",
+            f"{MEGA}/payments.zorv.toml": '[meta]\nstrictness = "minimal"\n[legally_required]\ncontrols = ["mfa"]',
+        }
+    )
     decision = decide(packs, query(profile=MEGA))
     assert decision["provenance"]["source"] == f"{MEGA}/payments.zorv.toml"
     assert decision["provenance"]["profile"] == MEGA
@@ -227,19 +268,33 @@ def test_a_one_megabyte_unknown_field_leaves_the_required_ones_missing():
         zorv.resolve(PACKS, json.dumps({MEGA: 1}))
 
 
-NUL_PACK = ('[meta]\nstrictness = "as_configured"\nlast_reviewed_against_guidance = "g\\u0000"\n'
-            '[meta.legal_review]\nstatus = "a\\u0000b"\n'
-            '[subject."c\\u0000d"]\ncontrols = ["x\\u0000y", "mfa", "x"]\n'
-            '[prohibited]\ncontrols = ["x"]\n')
+NUL_PACK = (
+    '[meta]\nstrictness = "as_configured"\nlast_reviewed_against_guidance = "g\\u0000"\n'
+    '[meta.legal_review]\nstatus = "a\\u0000b"\n'
+    '[subject."c\\u0000d"]\ncontrols = ["x\\u0000y", "mfa", "x"]\n'
+    '[prohibited]\ncontrols = ["x"]\n'
+)
 
 
 def test_nul_characters_are_ordinary_characters_everywhere():
     packs = json.dumps({"p\u0000/d\u0000.zorv.toml": NUL_PACK, "p/d.zorv.toml": "[meta]"})
-    query_text = json.dumps({"domain": "d\u0000", "profile": "p\u0000", "jurisdiction": "\u0000",
-                             "subject": "c\u0000d", "universe": ["x\u0000y", "x\u0000", "x", "mfa", "\u0000"],
-                             "as_of": "2026\u0000"})
-    ctx = context(record_id="r\u0000", pii_principal_id="\u0000", operations=["\u0000op"],
-                  ai_disclosure={"disclosed_at": "d\u0000", "method": "m\u0000"}, pack_sha256="\u0000")
+    query_text = json.dumps(
+        {
+            "domain": "d\u0000",
+            "profile": "p\u0000",
+            "jurisdiction": "\u0000",
+            "subject": "c\u0000d",
+            "universe": ["x\u0000y", "x\u0000", "x", "mfa", "\u0000"],
+            "as_of": "2026\u0000",
+        }
+    )
+    ctx = context(
+        record_id="r\u0000",
+        pii_principal_id="\u0000",
+        operations=["\u0000op"],
+        ai_disclosure={"disclosed_at": "d\u0000", "method": "m\u0000"},
+        pack_sha256="\u0000",
+    )
     text = zorv.resolve_with_receipts(packs, query_text, ctx, "as_configured\u0000")
     combined = json.loads(text)
     decision = combined["decision"]
@@ -247,8 +302,12 @@ def test_nul_characters_are_ordinary_characters_everywhere():
     # which keeps the whole universe less what is prohibited.
     assert decision["required"] == ["\u0000", "mfa", "x\u0000", "x\u0000y"]
     assert decision["provenance"] == {
-        "profile": "p\u0000", "strictness": "as_configured\u0000", "source": "p\u0000/d\u0000.zorv.toml",
-        "legal_review_status": "a\u0000b", "last_reviewed_against_guidance": "g\u0000", "fell_back": False,
+        "profile": "p\u0000",
+        "strictness": "as_configured\u0000",
+        "source": "p\u0000/d\u0000.zorv.toml",
+        "legal_review_status": "a\u0000b",
+        "last_reviewed_against_guidance": "g\u0000",
+        "fell_back": False,
     }
     assert "\\u0000" in text and "\u0000" not in text
     kantara = combined["receipt_kantara_cr_v1_1"]
@@ -305,8 +364,13 @@ def test_a_byte_order_mark_before_json_is_refused(argument):
 
 @pytest.mark.parametrize(
     "written, timestamp",
-    [("0", 0), ("-0", 0), ("9007199254740992", 2**53), ("9223372036854775808", 2**63),
-     ("18446744073709551615", 2**64 - 1)],
+    [
+        ("0", 0),
+        ("-0", 0),
+        ("9007199254740992", 2**53),
+        ("9223372036854775808", 2**63),
+        ("18446744073709551615", 2**64 - 1),
+    ],
 )
 def test_issued_at_unix_takes_every_u64(written, timestamp):
     ctx = CONTEXT.replace(str(CONTEXT_FIELDS["issued_at_unix"]), written)

@@ -8,9 +8,7 @@ import sys
 import tracemalloc
 
 import pytest
-
 from call_paths import PATHS, SANITIZED, call
-
 
 
 def resident_bytes():
@@ -77,4 +75,3 @@ def test_arguments_keep_their_reference_counts(path):
         call((name, function, args, kwargs, expected))
     gc.collect()
     assert [sys.getrefcount(obj) for obj in objects] == counts
-

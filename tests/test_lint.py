@@ -5,15 +5,13 @@ format's JSON Schema."""
 import json
 import pathlib
 
+import call_paths
 import jsonschema
 import pytest
-
 import zorv
 import zorv_tools
-from zorv_tools import _native, pack_lint
-
-import call_paths
 from test_tools import run
+from zorv_tools import _native, pack_lint
 
 ROOT = pathlib.Path(__file__).resolve().parent.parent
 TESTDATA = ROOT / "testdata"
@@ -21,61 +19,190 @@ TESTDATA = ROOT / "testdata"
 # One pack per rule, and the one finding it must give:
 # (line, column, end_line, end_column, severity, rule, message, suggestion).
 RULE_ROWS = [
-    ('[meta]\nstrictness = "a\n',
-     (2, 16, 2, 16, "error", "toml-syntax", "control character not allowed here: the pack is not TOML 1.0, so the "
-      "resolver reads it as malformed", None)),
-    ('[subject.card]\ncontrols = ["mfa"]\n',
-     (1, 1, 1, 2, "error", "missing-meta", "the pack has no `meta` table: the resolver reads it as malformed, so "
-      "every query for it gets the whole universe", None)),
-    ('[meta]\n[subject.card]\ncontrols = ["mfa", 7]\n',
-     (3, 20, 3, 21, "error", "wrong-type", "`subject.card.controls[1]` must be a string, found integer: the pack is "
-      "malformed", None)),
-    ('[meta]\neffective_from = "2025-02-01"\neffective_until = "2025-01-31"\n',
-     (2, 18, 2, 30, "error", "empty-window", "effective_from `2025-02-01` sorts after effective_until `2025-01-31`: "
-      "every query with an `as_of` falls back to the whole universe", None)),
-    ('[meta]\n[subject.card]\ncontrol = ["mfa"]\ncontrols = []\n',
-     (3, 1, 3, 8, "warning", "unknown-key", "unknown key `subject.card.control` in `subject.card`: the resolver "
-      "ignores it", "did you mean `controls`?")),
-    ('[meta]\n[subject.pii]\ncontrols = []\n[subject.pii.health]\ncontrols = ["x"]\n',
-     (4, 14, 4, 20, "warning", "nested-subject-table", "`subject.pii.health` is a table inside subject `pii`, not a "
-      "subject of its own: the resolver ignores it", '[subject."pii.health"]')),
-    ('[meta]\nstrictness = "Minimal"\n[legally_required]\ncontrols = ["a"]\n',
-     (2, 14, 2, 23, "warning", "unrecognised-strictness", "strictness `Minimal` is none of `aggressive`, "
-      "`as_configured`, `minimal`: it resolves like `aggressive`", "did you mean `minimal`?")),
-    ('[meta]\nstrictness = "minimal"\n',
-     (2, 14, 2, 23, "warning", "minimal-without-floor", "the pack has no `legally_required` table: under `minimal` "
-      "every query without an override falls back to the whole universe", None)),
-    ('[meta]\neffective_from = "2025-01-01"\neffective_until = "2025-12-31T23:59:59Z"\n',
-     (3, 19, 3, 41, "warning", "bound-format", "the bounds are written in different forms (a date and a date-time): "
-      "compared as text, `2025-12-31T23:59:59Z` sorts after `2025-12-31`", None)),
-    ('[meta]\n[legally_required]\ncontrols = ["mfa"]\n[prohibited]\ncontrols = ["mfa"]\n',
-     (5, 13, 5, 18, "warning", "prohibited-overlap", "prohibited control `mfa` is also listed in `legally_required`: "
-      "it is removed from those answers", None)),
-    ('[meta]\n[subject.card]\ncontrols = ["mfa", "tls", "mfa"]\n',
-     (3, 27, 3, 32, "warning", "duplicate-control", "control `mfa` is listed twice in `subject.card.controls`", None)),
-    ('[meta]\n[legally_required]\n',
-     (2, 1, 2, 19, "warning", "missing-controls", "`legally_required` has no `controls` key: it reads as an empty "
-      "list, so it requires nothing", None)),
+    (
+        '[meta]\nstrictness = "a\n',
+        (
+            2,
+            16,
+            2,
+            16,
+            "error",
+            "toml-syntax",
+            "control character not allowed here: the pack is not TOML 1.0, so the resolver reads it as malformed",
+            None,
+        ),
+    ),
+    (
+        '[subject.card]\ncontrols = ["mfa"]\n',
+        (
+            1,
+            1,
+            1,
+            2,
+            "error",
+            "missing-meta",
+            "the pack has no `meta` table: the resolver reads it as malformed, so "
+            "every query for it gets the whole universe",
+            None,
+        ),
+    ),
+    (
+        '[meta]\n[subject.card]\ncontrols = ["mfa", 7]\n',
+        (
+            3,
+            20,
+            3,
+            21,
+            "error",
+            "wrong-type",
+            "`subject.card.controls[1]` must be a string, found integer: the pack is malformed",
+            None,
+        ),
+    ),
+    (
+        '[meta]\neffective_from = "2025-02-01"\neffective_until = "2025-01-31"\n',
+        (
+            2,
+            18,
+            2,
+            30,
+            "error",
+            "empty-window",
+            "effective_from `2025-02-01` sorts after effective_until `2025-01-31`: "
+            "every query with an `as_of` falls back to the whole universe",
+            None,
+        ),
+    ),
+    (
+        '[meta]\n[subject.card]\ncontrol = ["mfa"]\ncontrols = []\n',
+        (
+            3,
+            1,
+            3,
+            8,
+            "warning",
+            "unknown-key",
+            "unknown key `subject.card.control` in `subject.card`: the resolver ignores it",
+            "did you mean `controls`?",
+        ),
+    ),
+    (
+        '[meta]\n[subject.pii]\ncontrols = []\n[subject.pii.health]\ncontrols = ["x"]\n',
+        (
+            4,
+            14,
+            4,
+            20,
+            "warning",
+            "nested-subject-table",
+            "`subject.pii.health` is a table inside subject `pii`, not a subject of its own: the resolver ignores it",
+            '[subject."pii.health"]',
+        ),
+    ),
+    (
+        '[meta]\nstrictness = "Minimal"\n[legally_required]\ncontrols = ["a"]\n',
+        (
+            2,
+            14,
+            2,
+            23,
+            "warning",
+            "unrecognised-strictness",
+            "strictness `Minimal` is none of `aggressive`, `as_configured`, `minimal`: it resolves like `aggressive`",
+            "did you mean `minimal`?",
+        ),
+    ),
+    (
+        '[meta]\nstrictness = "minimal"\n',
+        (
+            2,
+            14,
+            2,
+            23,
+            "warning",
+            "minimal-without-floor",
+            "the pack has no `legally_required` table: under `minimal` "
+            "every query without an override falls back to the whole universe",
+            None,
+        ),
+    ),
+    (
+        '[meta]\neffective_from = "2025-01-01"\neffective_until = "2025-12-31T23:59:59Z"\n',
+        (
+            3,
+            19,
+            3,
+            41,
+            "warning",
+            "bound-format",
+            "the bounds are written in different forms (a date and a date-time): "
+            "compared as text, `2025-12-31T23:59:59Z` sorts after `2025-12-31`",
+            None,
+        ),
+    ),
+    (
+        '[meta]\n[legally_required]\ncontrols = ["mfa"]\n[prohibited]\ncontrols = ["mfa"]\n',
+        (
+            5,
+            13,
+            5,
+            18,
+            "warning",
+            "prohibited-overlap",
+            "prohibited control `mfa` is also listed in `legally_required`: it is removed from those answers",
+            None,
+        ),
+    ),
+    (
+        '[meta]\n[subject.card]\ncontrols = ["mfa", "tls", "mfa"]\n',
+        (
+            3,
+            27,
+            3,
+            32,
+            "warning",
+            "duplicate-control",
+            "control `mfa` is listed twice in `subject.card.controls`",
+            None,
+        ),
+    ),
+    (
+        "[meta]\n[legally_required]\n",
+        (
+            2,
+            1,
+            2,
+            19,
+            "warning",
+            "missing-controls",
+            "`legally_required` has no `controls` key: it reads as an empty list, so it requires nothing",
+            None,
+        ),
+    ),
 ]
 
 
 @pytest.mark.parametrize("text, expected", RULE_ROWS, ids=[row[1][5] for row in RULE_ROWS])
 def test_each_rule_gives_its_exact_finding(text, expected):
     findings = zorv_tools.lint(text, "p.toml")
-    assert [(f.line, f.column, f.end_line, f.end_column, f.severity, f.rule, f.message, f.suggestion)
-            for f in findings] == [expected]
+    assert [
+        (f.line, f.column, f.end_line, f.end_column, f.severity, f.rule, f.message, f.suggestion) for f in findings
+    ] == [expected]
     assert findings[0].path == "p.toml"
 
 
-@pytest.mark.parametrize("text, rule, suggestion", [
-    ('[meta]\nstrictness = "as-configured"\n', "unrecognised-strictness", "did you mean `as_configured`?"),
-    ('[meta]\nstrictness = "strict"\n', "unrecognised-strictness", None),
-    ('[meta]\nStrictness = "minimal"\n', "unknown-key", "did you mean `strictness`?"),
-    ('[meta]\n[Prohibited]\ncontrols = []\n', "unknown-key", "did you mean `prohibited`?"),
-    ('[meta]\n[meta.legal_review]\nstatsu = "ok"\n', "unknown-key", "did you mean `status`?"),
-    ('[meta]\neffective_from = "2025-1-01"\n', "bound-format", None),
-    ('[meta]\neffective_until = "2025-12-31 23:59:59"\n', "bound-format", None),
-])
+@pytest.mark.parametrize(
+    "text, rule, suggestion",
+    [
+        ('[meta]\nstrictness = "as-configured"\n', "unrecognised-strictness", "did you mean `as_configured`?"),
+        ('[meta]\nstrictness = "strict"\n', "unrecognised-strictness", None),
+        ('[meta]\nStrictness = "minimal"\n', "unknown-key", "did you mean `strictness`?"),
+        ("[meta]\n[Prohibited]\ncontrols = []\n", "unknown-key", "did you mean `prohibited`?"),
+        ('[meta]\n[meta.legal_review]\nstatsu = "ok"\n', "unknown-key", "did you mean `status`?"),
+        ('[meta]\neffective_from = "2025-1-01"\n', "bound-format", None),
+        ('[meta]\neffective_until = "2025-12-31 23:59:59"\n', "bound-format", None),
+    ],
+)
 def test_suggestions_name_the_close_vocabulary_word(text, rule, suggestion):
     findings = zorv_tools.lint(text)
     assert [(f.rule, f.suggestion) for f in findings] == [(rule, suggestion)]
@@ -88,8 +215,10 @@ def test_well_formed_dates_and_date_times_pass():
 
 
 def test_an_ignore_comment_silences_the_rules_it_names():
-    text = ('[meta]\n[subject.card]\ncontrols = ["a", "a"]  # zorv-lint: ignore[unknown-key, duplicate-control]\n'
-            '[subject.web]\ncontrols = ["a", "a"]  # zorv-lint: ignore[unknown-key]\n')
+    text = (
+        '[meta]\n[subject.card]\ncontrols = ["a", "a"]  # zorv-lint: ignore[unknown-key, duplicate-control]\n'
+        '[subject.web]\ncontrols = ["a", "a"]  # zorv-lint: ignore[unknown-key]\n'
+    )
     assert [(f.line, f.rule) for f in zorv_tools.lint(text)] == [(5, "duplicate-control")]
 
 
@@ -130,23 +259,34 @@ def write(tmp_path, files):
 
 
 def test_folders_get_pack_name_and_shadowed_pack_and_formats_agree(tmp_path):
-    write(tmp_path, {"packs/retail/payments.zorv.toml": "[meta]\n", "packs/retail/payments.toml": "[meta]\n",
-                     "packs/stray.toml": "[meta]\n", "packs/retail/bad.toml": "[meta]\nstrictness = 1\n"})
+    write(
+        tmp_path,
+        {
+            "packs/retail/payments.zorv.toml": "[meta]\n",
+            "packs/retail/payments.toml": "[meta]\n",
+            "packs/stray.toml": "[meta]\n",
+            "packs/retail/bad.toml": "[meta]\nstrictness = 1\n",
+        },
+    )
     packs = tmp_path / "packs"
     status, out, _ = run("lint", packs)
     assert status == 1
-    assert out == (f"{packs}/retail/bad.toml:2:14: error: `meta.strictness` must be a string, found integer: the "
-                   "pack is malformed [wrong-type]\n"
-                   f"{packs}/retail/payments.toml:1:1: warning: `retail/payments.toml` is never read: "
-                   "`retail/payments.zorv.toml` is looked up first [shadowed-pack]\n"
-                   f"{packs}/stray.toml:1:1: warning: `stray.toml` is not inside a profile folder: no query looks it "
-                   "up, as pack keys are `<profile>/<domain>.zorv.toml` or `<profile>/<domain>.toml` [pack-name]\n"
-                   "1 error, 2 warnings\n")
+    assert out == (
+        f"{packs}/retail/bad.toml:2:14: error: `meta.strictness` must be a string, found integer: the "
+        "pack is malformed [wrong-type]\n"
+        f"{packs}/retail/payments.toml:1:1: warning: `retail/payments.toml` is never read: "
+        "`retail/payments.zorv.toml` is looked up first [shadowed-pack]\n"
+        f"{packs}/stray.toml:1:1: warning: `stray.toml` is not inside a profile folder: no query looks it "
+        "up, as pack keys are `<profile>/<domain>.zorv.toml` or `<profile>/<domain>.toml` [pack-name]\n"
+        "1 error, 2 warnings\n"
+    )
     status, out, _ = run("lint", "--format", "json", packs)
     findings = json.loads(out)
     assert status == 1 and [f["rule"] for f in findings] == ["wrong-type", "shadowed-pack", "pack-name"]
-    assert all(set(f) == {"path", "line", "column", "end_line", "end_column", "severity", "rule", "message",
-                          "suggestion"} for f in findings)
+    assert all(
+        set(f) == {"path", "line", "column", "end_line", "end_column", "severity", "rule", "message", "suggestion"}
+        for f in findings
+    )
 
     status, out, _ = run("lint", "--format", "sarif", packs)
     log = json.loads(out)
@@ -157,13 +297,13 @@ def test_folders_get_pack_name_and_shadowed_pack_and_formats_agree(tmp_path):
     assert [rule["id"] for rule in driver["rules"]] == [rule["id"] for rule in pack_lint.rules()]
     assert len(driver["rules"]) == 15
     results = log["runs"][0]["results"]
-    assert [(r["ruleId"], r["level"], r["locations"][0]["physicalLocation"]["region"]["startLine"])
-            for r in results] == [("wrong-type", "error", 2), ("shadowed-pack", "warning", 1),
-                                  ("pack-name", "warning", 1)]
+    assert [
+        (r["ruleId"], r["level"], r["locations"][0]["physicalLocation"]["region"]["startLine"]) for r in results
+    ] == [("wrong-type", "error", 2), ("shadowed-pack", "warning", 1), ("pack-name", "warning", 1)]
 
 
 def test_exit_status_follows_the_worst_finding(tmp_path):
-    write(tmp_path, {"clean.toml": "[meta]\n", "warned.toml": "[meta]\nstrictness = \"minimal\"\n"})
+    write(tmp_path, {"clean.toml": "[meta]\n", "warned.toml": '[meta]\nstrictness = "minimal"\n'})
     assert run("lint", tmp_path / "clean.toml")[:2] == (0, "0 errors, 0 warnings\n")
     assert run("lint", tmp_path / "warned.toml")[0] == 0
     assert run("lint", "--strict", tmp_path / "warned.toml")[0] == 1

@@ -8,7 +8,6 @@ import sys
 import textwrap
 
 import pytest
-
 import zorv
 
 DISCLAIMER = (
@@ -33,11 +32,17 @@ def test_module_attributes_in_order():
 @pytest.mark.parametrize(
     "function, signature, doc_start",
     [
-        (zorv.resolve, "(packs_json, query_json, strictness_override=None)",
-         "resolve(packs_json, query_json, strictness_override=None) -> str\n\nResolve required controls."),
-        (zorv.resolve_with_receipts, "(packs_json, query_json, ctx_json, strictness_override=None)",
-         "resolve_with_receipts(packs_json, query_json, ctx_json, strictness_override=None) -> str\n\n"
-         "Resolve AND serialize both receipt forms in one call (spec \u00a78) \u2014 the ISO/IEC\n"),
+        (
+            zorv.resolve,
+            "(packs_json, query_json, strictness_override=None)",
+            "resolve(packs_json, query_json, strictness_override=None) -> str\n\nResolve required controls.",
+        ),
+        (
+            zorv.resolve_with_receipts,
+            "(packs_json, query_json, ctx_json, strictness_override=None)",
+            "resolve_with_receipts(packs_json, query_json, ctx_json, strictness_override=None) -> str\n\n"
+            "Resolve AND serialize both receipt forms in one call (spec \u00a78) \u2014 the ISO/IEC\n",
+        ),
     ],
 )
 def test_functions_carry_signature_and_docstring(function, signature, doc_start):
@@ -50,9 +55,9 @@ def test_resolve_docstring_is_exact():
     assert zorv.resolve.__doc__ == (
         "resolve(packs_json, query_json, strictness_override=None) -> str\n\n"
         "Resolve required controls. `packs_json` maps\n"
-        "`\"<profile>/<domain>.zorv.toml\"` to pack TOML text; `query_json` is the\n"
+        '`"<profile>/<domain>.zorv.toml"` to pack TOML text; `query_json` is the\n'
         "RegulatoryQuery; `strictness_override` is the optional global dial\n"
-        "(`\"aggressive\"` / `\"as_configured\"` / `\"minimal\"`). Returns the decision as\n"
+        '(`"aggressive"` / `"as_configured"` / `"minimal"`). Returns the decision as\n'
         "a JSON string.\n\n"
         "A missing or malformed *pack* is not an error \u2014 it resolves fail-closed to\n"
         "the caller's full universe with `provenance.fell_back = true`. `ValueError`\n"
@@ -96,8 +101,12 @@ def test_empty_pack_map_falls_back(query_json):
     decision = json.loads(zorv.resolve("{}", query_json, "minimal"))
     assert decision["required"] == ["audit", "fingerprinting", "mfa", "tokenisation"]
     assert decision["provenance"] == {
-        "profile": "retail", "strictness": "aggressive", "source": "<missing:retail/payments.zorv.toml>",
-        "legal_review_status": None, "last_reviewed_against_guidance": None, "fell_back": True,
+        "profile": "retail",
+        "strictness": "aggressive",
+        "source": "<missing:retail/payments.zorv.toml>",
+        "legal_review_status": None,
+        "last_reviewed_against_guidance": None,
+        "fell_back": True,
     }
     assert decision["disclaimer"] == zorv.NOT_LEGAL_ADVICE
 
@@ -113,16 +122,37 @@ P, Q, C = "{}", '{"domain":"d","profile":"p","jurisdiction":"j","subject":"s","u
         (zorv.resolve, (P, Q, None, 1), {}, "resolve() takes from 2 to 3 positional arguments but 4 were given"),
         (zorv.resolve, (P, Q), {"packs_json": P}, "resolve() got multiple values for argument 'packs_json'"),
         (zorv.resolve, (P, Q), {"strictness": "x"}, "resolve() got an unexpected keyword argument 'strictness'"),
-        (zorv.resolve, (P, Q, None, 1), {"bogus": 1},
-         "resolve() takes from 2 to 3 positional arguments but 4 were given"),
+        (
+            zorv.resolve,
+            (P, Q, None, 1),
+            {"bogus": 1},
+            "resolve() takes from 2 to 3 positional arguments but 4 were given",
+        ),
         (zorv.resolve, (), {"bogus": 1}, "resolve() got an unexpected keyword argument 'bogus'"),
-        (zorv.resolve_with_receipts, (P, Q), {}, "resolve_with_receipts() missing 1 required positional argument: 'ctx_json'"),
-        (zorv.resolve_with_receipts, (), {},
-         "resolve_with_receipts() missing 3 required positional arguments: 'packs_json', 'query_json', and 'ctx_json'"),
-        (zorv.resolve_with_receipts, (P, Q, C, None, 5), {},
-         "resolve_with_receipts() takes from 3 to 4 positional arguments but 5 were given"),
-        (zorv.resolve_with_receipts, (P,), {"ctx_json": C},
-         "resolve_with_receipts() missing 1 required positional argument: 'query_json'"),
+        (
+            zorv.resolve_with_receipts,
+            (P, Q),
+            {},
+            "resolve_with_receipts() missing 1 required positional argument: 'ctx_json'",
+        ),
+        (
+            zorv.resolve_with_receipts,
+            (),
+            {},
+            "resolve_with_receipts() missing 3 required positional arguments: 'packs_json', 'query_json', and 'ctx_json'",
+        ),
+        (
+            zorv.resolve_with_receipts,
+            (P, Q, C, None, 5),
+            {},
+            "resolve_with_receipts() takes from 3 to 4 positional arguments but 5 were given",
+        ),
+        (
+            zorv.resolve_with_receipts,
+            (P,),
+            {"ctx_json": C},
+            "resolve_with_receipts() missing 1 required positional argument: 'query_json'",
+        ),
     ],
 )
 def test_binding_errors(function, args, kwargs, message):
@@ -160,7 +190,9 @@ def test_nested_class_is_named_by_qualified_name():
         class Inner:
             pass
 
-    with pytest.raises(TypeError, match=r"^'test_nested_class_is_named_by_qualified_name\.<locals>\.Outer\.Inner' object"):
+    with pytest.raises(
+        TypeError, match=r"^'test_nested_class_is_named_by_qualified_name\.<locals>\.Outer\.Inner' object"
+    ):
         zorv.resolve(Outer.Inner(), Q)
 
 
@@ -184,13 +216,37 @@ def test_lone_surrogate_raises_unicode_encode_error_with_note(position):
 @pytest.mark.parametrize(
     "packs, query, message",
     [
-        ("[]", Q, "packs_json is not an object of path->toml strings: invalid type: sequence, expected a map at line 1 column 0"),
-        ('{"a":1}', "not json", "packs_json is not an object of path->toml strings: invalid type: integer `1`, expected a string at line 1 column 6"),
-        (P, '{"domain":5}', "query_json is not a valid RegulatoryQuery: invalid type: integer `5`, expected a string at line 1 column 11"),
+        (
+            "[]",
+            Q,
+            "packs_json is not an object of path->toml strings: invalid type: sequence, expected a map at line 1 column 0",
+        ),
+        (
+            '{"a":1}',
+            "not json",
+            "packs_json is not an object of path->toml strings: invalid type: integer `1`, expected a string at line 1 column 6",
+        ),
+        (
+            P,
+            '{"domain":5}',
+            "query_json is not a valid RegulatoryQuery: invalid type: integer `5`, expected a string at line 1 column 11",
+        ),
         (P, "{}", "query_json is not a valid RegulatoryQuery: missing field `domain` at line 1 column 2"),
-        (P, "[" * 100_000, "query_json is not a valid RegulatoryQuery: invalid type: sequence, expected struct WireQuery at line 1 column 0"),
-        (P, '{"x":' + "[" * 100_000, "query_json is not a valid RegulatoryQuery: recursion limit exceeded at line 1 column 133"),
-        ("{" * 100_000, Q, "packs_json is not an object of path->toml strings: key must be a string at line 1 column 2"),
+        (
+            P,
+            "[" * 100_000,
+            "query_json is not a valid RegulatoryQuery: invalid type: sequence, expected struct WireQuery at line 1 column 0",
+        ),
+        (
+            P,
+            '{"x":' + "[" * 100_000,
+            "query_json is not a valid RegulatoryQuery: recursion limit exceeded at line 1 column 133",
+        ),
+        (
+            "{" * 100_000,
+            Q,
+            "packs_json is not an object of path->toml strings: key must be a string at line 1 column 2",
+        ),
     ],
 )
 def test_unusable_json_raises_value_error(packs, query, message):
@@ -200,10 +256,17 @@ def test_unusable_json_raises_value_error(packs, query, message):
 
 
 def test_non_ascii_and_control_characters_come_back_as_written():
-    profile = "r\u00e9tail/\u2603\x7f\x01\n\"\\"
+    profile = 'r\u00e9tail/\u2603\x7f\x01\n"\\'
     packs = json.dumps({f"{profile}/d.toml": "[meta]"})
-    query = json.dumps({"domain": "d", "profile": profile, "jurisdiction": "", "subject": "",
-                        "universe": ["\u00e9", "\U0001f600", "e"]})
+    query = json.dumps(
+        {
+            "domain": "d",
+            "profile": profile,
+            "jurisdiction": "",
+            "subject": "",
+            "universe": ["\u00e9", "\U0001f600", "e"],
+        }
+    )
     text = zorv.resolve(packs, query)
     assert '"profile":"r\u00e9tail/\u2603\x7f\\u0001\\n\\"\\\\"' in text
     assert '"required":["e","\u00e9","\U0001f600"]' in text
@@ -214,7 +277,9 @@ def test_same_inputs_give_identical_text(packs_json, query_json):
     assert len({zorv.resolve(packs_json, query_json, "minimal") for _ in range(50)}) == 1
 
 
-@pytest.mark.skipif(bool(os.environ.get("ZORV_EXPECT_SANITIZERS")), reason="the sanitizers reserve address space of their own")
+@pytest.mark.skipif(
+    bool(os.environ.get("ZORV_EXPECT_SANITIZERS")), reason="the sanitizers reserve address space of their own"
+)
 def test_internal_fault_raises_panic_exception_not_an_exception():
     # Out of address space mid-call, the allocation failure inside the
     # resolver must surface as PanicException: a BaseException that

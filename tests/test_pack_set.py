@@ -9,7 +9,6 @@ import threading
 import time
 
 import pytest
-
 import zorv
 import zorv_tools
 from call_paths import PATHS, QUERY
@@ -27,8 +26,13 @@ def outcome(function, *args):
 # Every call path whose failure, if any, is a ValueError: the set must give
 # the same text or the same message. (Type errors name the set's own
 # parameters, so their wording is its own.)
-VALUE_PATHS = [path for path in PATHS if path[4] in (None, ValueError, UnicodeEncodeError)
-               and not path[3] and all(isinstance(arg, str) for arg in path[2])]
+VALUE_PATHS = [
+    path
+    for path in PATHS
+    if path[4] in (None, ValueError, UnicodeEncodeError)
+    and not path[3]
+    and all(isinstance(arg, str) for arg in path[2])
+]
 
 
 def prepared(packs_json):
@@ -48,10 +52,10 @@ def test_the_set_answers_every_call_path_as_the_calls_do(path):
     if isinstance(packs, tuple):  # an unusable map: the set refuses it with the call's message
         assert packs == expected
         return
-    for packs in (packs, pickle.loads(pickle.dumps(packs))):
-        assert outcome(getattr(packs, function), *rest) == expected
+    for answering in (packs, pickle.loads(pickle.dumps(packs))):
+        assert outcome(getattr(answering, function), *rest) == expected
         if function == "resolve":
-            assert outcome(packs.explain, *rest) == outcome(zorv_tools.explain, *args)
+            assert outcome(answering.explain, *rest) == outcome(zorv_tools.explain, *args)
 
 
 def random_inputs(seed):
@@ -59,24 +63,36 @@ def random_inputs(seed):
     import random
 
     rng = random.Random(seed)
-    controls = [f"c{i}" for i in range(12)] + ["Ω", "a\"b", "ÿ"]
+    controls = [f"c{i}" for i in range(12)] + ["Ω", 'a"b', "ÿ"]
     packs = {}
     for profile in ("p", "q", "r"):
         for domain in ("d", "e"):
             pick = lambda k: rng.sample(controls, k)  # noqa: E731
-            text = (f'[meta]\nstrictness = {json.dumps(rng.choice(["aggressive", "as_configured", "minimal", "odd"]))}\n'
-                    f'effective_from = "2026-0{rng.randint(1, 6)}"\n'
-                    f'[subject.s]\ncontrols = {json.dumps(pick(5))}\n'
-                    + (f'[legally_required]\ncontrols = {json.dumps(pick(2))}\n' if rng.random() < 0.7 else "")
-                    + f'[prohibited]\ncontrols = {json.dumps(pick(2))}\n')
+            text = (
+                f"[meta]\nstrictness = {json.dumps(rng.choice(['aggressive', 'as_configured', 'minimal', 'odd']))}\n"
+                f'effective_from = "2026-0{rng.randint(1, 6)}"\n'
+                f"[subject.s]\ncontrols = {json.dumps(pick(5))}\n"
+                + (f"[legally_required]\ncontrols = {json.dumps(pick(2))}\n" if rng.random() < 0.7 else "")
+                + f"[prohibited]\ncontrols = {json.dumps(pick(2))}\n"
+            )
             if rng.random() < 0.2:
                 text = text.replace("[subject.s]", "[subject.s")
             suffix = rng.choice([".zorv.toml", ".toml"])
             packs[f"{profile}/{domain}{suffix}"] = text
-    queries = [json.dumps({"domain": rng.choice("def"), "profile": rng.choice("pqr"), "jurisdiction": "EU",
-                           "subject": rng.choice(["s", "t"]), "universe": rng.sample(controls, rng.randint(0, 15)),
-                           "as_of": rng.choice([None, "2026-03", "2026-09"])}, ensure_ascii=rng.random() < 0.5)
-               for _ in range(40)]
+    queries = [
+        json.dumps(
+            {
+                "domain": rng.choice("def"),
+                "profile": rng.choice("pqr"),
+                "jurisdiction": "EU",
+                "subject": rng.choice(["s", "t"]),
+                "universe": rng.sample(controls, rng.randint(0, 15)),
+                "as_of": rng.choice([None, "2026-03", "2026-09"]),
+            },
+            ensure_ascii=rng.random() < 0.5,
+        )
+        for _ in range(40)
+    ]
     return json.dumps(packs, ensure_ascii=rng.random() < 0.5), queries
 
 
@@ -98,25 +114,33 @@ def test_random_maps_and_queries_answer_as_the_calls_do(seed):
             assert packs.resolve_many(batch, dial, threads=threads) == one_thread
 
 
-@pytest.mark.parametrize("batch, index", [
-    ("[" + ",".join([QUERY] * 50) + ", {}]", 50),
-    ("[" + QUERY + ", 7, " + ",".join([QUERY] * 50) + "]", 1),
-    ("[" + ",".join([QUERY] * 30 + ['{"domain": 1}'] + [QUERY] * 30 + ["[]"]) + "]", 30),
-    ("[" + ",".join([QUERY] * 30) + "]]", None),
-])
+@pytest.mark.parametrize(
+    "batch, index",
+    [
+        ("[" + ",".join([QUERY] * 50) + ", {}]", 50),
+        ("[" + QUERY + ", 7, " + ",".join([QUERY] * 50) + "]", 1),
+        ("[" + ",".join([QUERY] * 30 + ['{"domain": 1}'] + [QUERY] * 30 + ["[]"]) + "]", 30),
+        ("[" + ",".join([QUERY] * 30) + "]]", None),
+    ],
+)
 def test_a_batch_reports_the_first_unusable_query_on_any_number_of_threads(batch, index):
     packs_json = PATHS[0][2][0]
     expected = outcome(zorv_tools.resolve_many, packs_json, batch)
-    prefix = f"queries_json[{index}] is not a valid RegulatoryQuery: " if index is not None else \
-        "queries_json is not a valid sequence of RegulatoryQuery: "
+    prefix = (
+        f"queries_json[{index}] is not a valid RegulatoryQuery: "
+        if index is not None
+        else "queries_json is not a valid sequence of RegulatoryQuery: "
+    )
     assert expected[1].startswith(prefix)
     packs = PackSet(packs_json)
     for threads in (1, 2, 7):
         assert outcome(lambda: packs.resolve_many(batch, threads=threads)) == expected
 
 
-@pytest.mark.parametrize("threads, error", [(0, ValueError), (-3, ValueError), (True, TypeError),
-                                            (2.0, TypeError), (2**80, OverflowError), (10**6, None)])
+@pytest.mark.parametrize(
+    "threads, error",
+    [(0, ValueError), (-3, ValueError), (True, TypeError), (2.0, TypeError), (2**80, OverflowError), (10**6, None)],
+)
 def test_thread_counts_are_checked_and_large_ones_capped(threads, error):
     packs = PackSet("{}")
     batch = "[" + ",".join([QUERY] * 3) + "]"
@@ -210,8 +234,9 @@ def colliding_call(n):
     controls = colliding_controls(n)
     pack = '[meta]\nstrictness = "as_configured"\n[subject.s]\ncontrols = ' + json.dumps(controls) + "\n"
     packs_json = json.dumps({"p/d.zorv.toml": pack})
-    query_json = json.dumps({"domain": "d", "profile": "p", "jurisdiction": "EU", "subject": "s",
-                             "universe": controls[::-1]})
+    query_json = json.dumps(
+        {"domain": "d", "profile": "p", "jurisdiction": "EU", "subject": "s", "universe": controls[::-1]}
+    )
     return packs_json, query_json
 
 
@@ -228,8 +253,22 @@ def test_controls_alike_at_both_ends_cost_the_set_linear_time():
 def batch_over_many_packs(n, distinct):
     """`n` packs, and `n` queries: each for a pack of its own, or all for one."""
     packs_json = json.dumps({f"p{i}/d.zorv.toml": "[meta]" for i in range(n)})
-    queries = "[" + ",".join(json.dumps({"domain": "d", "profile": f"p{i if distinct else 0}", "jurisdiction": "EU",
-                                         "subject": "s", "universe": ["c"]}) for i in range(n)) + "]"
+    queries = (
+        "["
+        + ",".join(
+            json.dumps(
+                {
+                    "domain": "d",
+                    "profile": f"p{i if distinct else 0}",
+                    "jurisdiction": "EU",
+                    "subject": "s",
+                    "universe": ["c"],
+                }
+            )
+            for i in range(n)
+        )
+        + "]"
+    )
     return packs_json, queries
 
 
@@ -253,4 +292,5 @@ def test_keys_alike_but_for_their_ends_build_a_set_in_linear_time():
     def build(n):
         packs_json = json.dumps({f"{'p' * 200}{i:08d}/d.toml": "[meta]" for i in range(n)})
         return lambda: PackSet(packs_json)
+
     assert fastest(build(4_000)) < 8 * fastest(build(1_000))

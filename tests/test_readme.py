@@ -8,7 +8,6 @@ import sys
 import tarfile
 
 import pytest
-
 import readme_recipes
 
 ROOT = pathlib.Path(__file__).resolve().parent.parent
@@ -39,17 +38,20 @@ def test_every_readme_recipe_prints_what_the_readme_shows(tmp_path, monkeypatch)
     assert problems == [], "".join(problems)
 
 
-@pytest.mark.parametrize("shown, printed, fits", [
-    (["a"], ["a"], True),
-    (["a"], ["a", "b"], False),
-    (["a"], ["b"], False),
-    (["{...}"], ['{"x": 1}'], True),
-    (["a...z"], ["a", "z"], False),
-    (["a", "...", "z"], ["a", "z"], True),
-    (["a", "...", "z"], ["a", "b", "c", "z"], True),
-    (["a", "...", "z"], ["a", "b", "c"], False),
-    (["x(1)"], ["x11"], False),
-    ([], [], True),
-])
+@pytest.mark.parametrize(
+    "shown, printed, fits",
+    [
+        (["a"], ["a"], True),
+        (["a"], ["a", "b"], False),
+        (["a"], ["b"], False),
+        (["{...}"], ['{"x": 1}'], True),
+        (["a...z"], ["a", "z"], False),
+        (["a", "...", "z"], ["a", "z"], True),
+        (["a", "...", "z"], ["a", "b", "c", "z"], True),
+        (["a", "...", "z"], ["a", "b", "c"], False),
+        (["x(1)"], ["x11"], False),
+        ([], [], True),
+    ],
+)
 def test_shown_output_stands_for_what_it_elides_only(shown, printed, fits):
     assert readme_recipes.matches(shown, printed) == fits

@@ -15,9 +15,8 @@ from pathlib import Path
 import jsonschema
 import pytest
 import rfc8785
-from pyld import jsonld
-
 import zorv
+from pyld import jsonld
 
 TESTDATA = Path(__file__).resolve().parents[1] / "testdata" / "standards"
 DPV_VOCABULARY = TESTDATA / "w3c-dpv" / "dpv.jsonld"
@@ -51,7 +50,7 @@ QUERY = json.dumps(
 )
 
 # Every character class the writer treats differently, and non-BMP text.
-AWKWARD = "\u0000\u0001\u001f\b\t\n\f\r\"\\/\u007f é—\u2028😀"
+AWKWARD = '\u0000\u0001\u001f\b\t\n\f\r"\\/\u007f é—\u2028😀'
 AWKWARD_QUERY = json.dumps(
     {
         "domain": "payments",
@@ -109,26 +108,106 @@ ALL_CONTROLS = ["audit_log", "mfa", "sms_otp", "tokenisation"]
 # name, packs, query, ctx, override, then the decision every receipt must
 # report: posture, required controls, fell_back, pack source.
 SCENARIOS = [
-    ("pack-minimal-ctx", PACKS, QUERY, json.dumps(MINIMAL_CTX), None,
-     "as_configured", ["mfa", "tokenisation"], False, PACK_KEY),
-    ("pack-full-ctx", PACKS, QUERY, json.dumps(FULL_CTX), None,
-     "as_configured", ["mfa", "tokenisation"], False, PACK_KEY),
-    ("missing-pack", "{}", QUERY, json.dumps(FULL_CTX), "minimal",
-     "aggressive", ALL_CONTROLS, True, "<missing:retail/payments.zorv.toml>"),
-    ("malformed-pack", json.dumps({PACK_KEY: "[meta"}), QUERY, json.dumps(MINIMAL_CTX), None,
-     "aggressive", ALL_CONTROLS, True, "<malformed:retail/payments.zorv.toml>"),
-    ("unrecognised-dial", PACKS, QUERY, json.dumps(FULL_CTX), "strict",
-     "strict", ["audit_log", "mfa", "tokenisation"], False, PACK_KEY),
-    ("empty-dial", PACKS, QUERY, json.dumps(MINIMAL_CTX), "",
-     "", ["audit_log", "mfa", "tokenisation"], False, PACK_KEY),
-    ("minimal-dial", PACKS, QUERY, json.dumps(FULL_CTX), "minimal",
-     "minimal", ["mfa"], False, PACK_KEY),
-    ("awkward-strings", PACKS, AWKWARD_QUERY, json.dumps(AWKWARD_CTX), "aggressive",
-     "aggressive", ["ctl" + AWKWARD, "mfa"], False, PACK_KEY),
-    ("timestamp-zero", PACKS, QUERY, ctx(MINIMAL_CTX, issued_at_unix=0), None,
-     "as_configured", ["mfa", "tokenisation"], False, PACK_KEY),
-    ("timestamp-2^53-1", PACKS, QUERY, ctx(FULL_CTX, issued_at_unix=2**53 - 1), None,
-     "as_configured", ["mfa", "tokenisation"], False, PACK_KEY),
+    (
+        "pack-minimal-ctx",
+        PACKS,
+        QUERY,
+        json.dumps(MINIMAL_CTX),
+        None,
+        "as_configured",
+        ["mfa", "tokenisation"],
+        False,
+        PACK_KEY,
+    ),
+    (
+        "pack-full-ctx",
+        PACKS,
+        QUERY,
+        json.dumps(FULL_CTX),
+        None,
+        "as_configured",
+        ["mfa", "tokenisation"],
+        False,
+        PACK_KEY,
+    ),
+    (
+        "missing-pack",
+        "{}",
+        QUERY,
+        json.dumps(FULL_CTX),
+        "minimal",
+        "aggressive",
+        ALL_CONTROLS,
+        True,
+        "<missing:retail/payments.zorv.toml>",
+    ),
+    (
+        "malformed-pack",
+        json.dumps({PACK_KEY: "[meta"}),
+        QUERY,
+        json.dumps(MINIMAL_CTX),
+        None,
+        "aggressive",
+        ALL_CONTROLS,
+        True,
+        "<malformed:retail/payments.zorv.toml>",
+    ),
+    (
+        "unrecognised-dial",
+        PACKS,
+        QUERY,
+        json.dumps(FULL_CTX),
+        "strict",
+        "strict",
+        ["audit_log", "mfa", "tokenisation"],
+        False,
+        PACK_KEY,
+    ),
+    (
+        "empty-dial",
+        PACKS,
+        QUERY,
+        json.dumps(MINIMAL_CTX),
+        "",
+        "",
+        ["audit_log", "mfa", "tokenisation"],
+        False,
+        PACK_KEY,
+    ),
+    ("minimal-dial", PACKS, QUERY, json.dumps(FULL_CTX), "minimal", "minimal", ["mfa"], False, PACK_KEY),
+    (
+        "awkward-strings",
+        PACKS,
+        AWKWARD_QUERY,
+        json.dumps(AWKWARD_CTX),
+        "aggressive",
+        "aggressive",
+        ["ctl" + AWKWARD, "mfa"],
+        False,
+        PACK_KEY,
+    ),
+    (
+        "timestamp-zero",
+        PACKS,
+        QUERY,
+        ctx(MINIMAL_CTX, issued_at_unix=0),
+        None,
+        "as_configured",
+        ["mfa", "tokenisation"],
+        False,
+        PACK_KEY,
+    ),
+    (
+        "timestamp-2^53-1",
+        PACKS,
+        QUERY,
+        ctx(FULL_CTX, issued_at_unix=2**53 - 1),
+        None,
+        "as_configured",
+        ["mfa", "tokenisation"],
+        False,
+        PACK_KEY,
+    ),
 ]
 SCENARIO_IDS = [row[0] for row in SCENARIOS]
 

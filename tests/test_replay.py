@@ -14,11 +14,9 @@ import textwrap
 import time
 
 import pytest
-
 import zorv
-from zorv_tools import PackSet, ReplayError, decision_record, replay
+from zorv_tools import PackSet, ReplayError, cli, decision_record, replay
 from zorv_tools import log_replay as replay_module
-from zorv_tools import cli
 
 CONTROLS = ["mfa", "kyc", "tokenisation", "audit", "fingerprinting", "pci", "\u00e9t\u00e9", "a\u2028b"]
 SUBJECTS = ["card", "wallet", "loyalty.points"]
@@ -73,9 +71,13 @@ def random_packs(rng):
 
 
 def random_query(rng):
-    query = {"domain": rng.choice(["payments", "lending", "telemetry"]), "profile": "retail",
-             "jurisdiction": "EU", "subject": rng.choice(SUBJECTS + ["unknown"]),
-             "universe": rng.sample(CONTROLS, rng.randrange(1, len(CONTROLS)))}
+    query = {
+        "domain": rng.choice(["payments", "lending", "telemetry"]),
+        "profile": "retail",
+        "jurisdiction": "EU",
+        "subject": rng.choice(SUBJECTS + ["unknown"]),
+        "universe": rng.sample(CONTROLS, rng.randrange(1, len(CONTROLS))),
+    }
     if rng.random() < 0.5:
         query["as_of"] = rng.choice(["2024-06-01", "2026-06-01"])
     text = json.dumps(query, ensure_ascii=False)
@@ -110,10 +112,24 @@ def brute_force(packs_json, lines, examples):
         if not went and not came and before["verdict"] == after["verdict"]:
             counts["provenance_only"] += 1
         if len(shown) < examples:
-            shown.append({"file": None, "line": number, "query": record["query"], "strictness": record["strictness"],
-                          "before": before, "after": after})
-    return {**counts, "by_pack": dict(sorted(by_pack.items())), "gained": dict(sorted(gained.items())),
-            "lost": dict(sorted(lost.items())), "examples": shown, "bad": 0}
+            shown.append(
+                {
+                    "file": None,
+                    "line": number,
+                    "query": record["query"],
+                    "strictness": record["strictness"],
+                    "before": before,
+                    "after": after,
+                }
+            )
+    return {
+        **counts,
+        "by_pack": dict(sorted(by_pack.items())),
+        "gained": dict(sorted(gained.items())),
+        "lost": dict(sorted(lost.items())),
+        "examples": shown,
+        "bad": 0,
+    }
 
 
 @pytest.mark.parametrize("seed", range(12))
@@ -131,28 +147,49 @@ def test_replay_counts_match_a_brute_force_comparison_on_random_logs(seed, monke
     assert replay(PackSet(after), "\n".join(lines) + "\n", examples=7) == expected
 
 
-QUERY = '{"domain": "payments", "profile": "retail",\n "jurisdiction": "EU", "subject": "card", ' \
-        '"universe": ["mfa", "a\\u0062", "x\u2028y"], "note": {"n": 1e400}}'
-PACKS = {"retail/payments.toml": "[meta]\n[subject.card]\ncontrols = [\"mfa\"]\n",
-         "retail/lending.zorv.toml": "not toml ["}
+QUERY = (
+    '{"domain": "payments", "profile": "retail",\n "jurisdiction": "EU", "subject": "card", '
+    '"universe": ["mfa", "a\\u0062", "x\u2028y"], "note": {"n": 1e400}}'
+)
+PACKS = {
+    "retail/payments.toml": '[meta]\n[subject.card]\ncontrols = ["mfa"]\n',
+    "retail/lending.zorv.toml": "not toml [",
+}
 
 
-@pytest.mark.parametrize("query, dial, compact_query, key", [
-    (QUERY, None,
-     '{"domain":"payments","profile":"retail","jurisdiction":"EU","subject":"card",'
-     '"universe":["mfa","a\\u0062","x\u2028y"],"note":{"n":1e400}}', "retail/payments.toml"),
-    (QUERY.replace("payments", "lending"), "strict\n\u00e9",
-     '{"domain":"lending","profile":"retail","jurisdiction":"EU","subject":"card",'
-     '"universe":["mfa","a\\u0062","x\u2028y"],"note":{"n":1e400}}', "retail/lending.zorv.toml"),
-    ('{"universe":[],"subject":"s","jurisdiction":"j","profile":"p","domain":"d"}', "minimal",
-     '{"universe":[],"subject":"s","jurisdiction":"j","profile":"p","domain":"d"}', None),
-])
+@pytest.mark.parametrize(
+    "query, dial, compact_query, key",
+    [
+        (
+            QUERY,
+            None,
+            '{"domain":"payments","profile":"retail","jurisdiction":"EU","subject":"card",'
+            '"universe":["mfa","a\\u0062","x\u2028y"],"note":{"n":1e400}}',
+            "retail/payments.toml",
+        ),
+        (
+            QUERY.replace("payments", "lending"),
+            "strict\n\u00e9",
+            '{"domain":"lending","profile":"retail","jurisdiction":"EU","subject":"card",'
+            '"universe":["mfa","a\\u0062","x\u2028y"],"note":{"n":1e400}}',
+            "retail/lending.zorv.toml",
+        ),
+        (
+            '{"universe":[],"subject":"s","jurisdiction":"j","profile":"p","domain":"d"}',
+            "minimal",
+            '{"universe":[],"subject":"s","jurisdiction":"j","profile":"p","domain":"d"}',
+            None,
+        ),
+    ],
+)
 def test_a_record_holds_the_query_as_sent_the_dial_the_decision_and_the_pack_hash(query, dial, compact_query, key):
     packs_json = json.dumps(PACKS)
     line = decision_record(PackSet(packs_json), query, dial)
     digest = None if key is None else f'"{hashlib.sha256(PACKS[key].encode()).hexdigest()}"'
-    assert line == (f'{{"query":{compact_query},"strictness":{"null" if dial is None else json.dumps(dial, ensure_ascii=False)},'
-                    f'"decision":{zorv.resolve(packs_json, query, dial)},"pack_sha256":{digest or "null"}}}')
+    assert line == (
+        f'{{"query":{compact_query},"strictness":{"null" if dial is None else json.dumps(dial, ensure_ascii=False)},'
+        f'"decision":{zorv.resolve(packs_json, query, dial)},"pack_sha256":{digest or "null"}}}'
+    )
 
 
 def test_resolve_many_log_writes_the_records_of_json_lines_and_arrays_alike(tmp_path):
@@ -168,24 +205,37 @@ def test_resolve_many_log_writes_the_records_of_json_lines_and_arrays_alike(tmp_
         assert run("resolve", "--packs-json", packs, "--many", many, "--log") == (0, expected, "")
     lines.write_text(queries[0] + "\n\n" + '{"domain": 5}\n')
     assert run("resolve", "--packs-json", packs, "--many", lines, "--log") == (
-        2, "", f"zorv resolve: {lines}:3:12: query_json is not a valid RegulatoryQuery: "
-               "invalid type: integer `5`, expected a string\n")
+        2,
+        "",
+        f"zorv resolve: {lines}:3:12: query_json is not a valid RegulatoryQuery: "
+        "invalid type: integer `5`, expected a string\n",
+    )
 
 
 GOOD = decision_record(PackSet(json.dumps(PACKS)), QUERY)
 
 
-@pytest.mark.parametrize("line, where, reason", [
-    ("not json", "2:2", "not a decision record: expected ident"),
-    ("[1, 2]", "2:1", "not a decision record: invalid type: sequence, expected struct DecisionLogRecord"),
-    ('{"query": {}}', "2:13", "not a decision record: missing field `decision`"),
-    (GOOD.replace('"strictness":null', '"strictness":3'), "2:", "not a decision record: invalid type: integer `3`"),
-    (GOOD[:-1], "2:", "not a decision record: EOF while parsing an object"),
-    ('{"decision": {}, "query": {"domain": "d"}}', "2:41",
-     "query_json is not a valid RegulatoryQuery: missing field `profile`"),
-    (GOOD.replace('"verdict":"permit"', '"verdict":1'), "2:", "`decision` is not a valid WireDecision: invalid type"),
-    ('{"query": ' + QUERY.replace("\n", "") + ', "decision": "permit"}', "2:", "`decision` is not an object"),
-])
+@pytest.mark.parametrize(
+    "line, where, reason",
+    [
+        ("not json", "2:2", "not a decision record: expected ident"),
+        ("[1, 2]", "2:1", "not a decision record: invalid type: sequence, expected struct DecisionLogRecord"),
+        ('{"query": {}}', "2:13", "not a decision record: missing field `decision`"),
+        (GOOD.replace('"strictness":null', '"strictness":3'), "2:", "not a decision record: invalid type: integer `3`"),
+        (GOOD[:-1], "2:", "not a decision record: EOF while parsing an object"),
+        (
+            '{"decision": {}, "query": {"domain": "d"}}',
+            "2:41",
+            "query_json is not a valid RegulatoryQuery: missing field `profile`",
+        ),
+        (
+            GOOD.replace('"verdict":"permit"', '"verdict":1'),
+            "2:",
+            "`decision` is not a valid WireDecision: invalid type",
+        ),
+        ('{"query": ' + QUERY.replace("\n", "") + ', "decision": "permit"}', "2:", "`decision` is not an object"),
+    ],
+)
 def test_a_line_that_is_not_a_record_stops_the_replay_or_is_counted(line, where, reason):
     log = GOOD + "\n" + line + "\n \t\r\n" + GOOD + "\n"
     with pytest.raises(ReplayError) as raised:
@@ -206,14 +256,23 @@ def test_lines_that_are_not_utf8_are_bad_lines_of_their_file(tmp_path):
     assert status == 0 and json.loads(out)["bad"] == 1
 
 
-@pytest.mark.parametrize("change, fail_on, status", [
-    ("", "loosen", 0), ("", "any", 0),
-    ('status = "x"', "loosen", 0), ('status = "x"', "any", 1),
-    ('controls = ["mfa", "kyc"]', "loosen", 0), ('controls = ["mfa", "kyc"]', "any", 1),
-    ("controls = []", "loosen", 1), ("controls = []", "any", 1),
-])
+@pytest.mark.parametrize(
+    "change, fail_on, status",
+    [
+        ("", "loosen", 0),
+        ("", "any", 0),
+        ('status = "x"', "loosen", 0),
+        ('status = "x"', "any", 1),
+        ('controls = ["mfa", "kyc"]', "loosen", 0),
+        ('controls = ["mfa", "kyc"]', "any", 1),
+        ("controls = []", "loosen", 1),
+        ("controls = []", "any", 1),
+    ],
+)
 def test_fail_on_sets_the_exit_status_from_what_changed(tmp_path, change, fail_on, status):
-    pack = '[meta]\nstrictness = "as_configured"\n[meta.legal_review]\nstatus = "ok"\n[subject.card]\ncontrols = ["mfa"]\n'
+    pack = (
+        '[meta]\nstrictness = "as_configured"\n[meta.legal_review]\nstatus = "ok"\n[subject.card]\ncontrols = ["mfa"]\n'
+    )
     query = '{"domain":"payments","profile":"retail","jurisdiction":"EU","subject":"card","universe":["mfa","kyc"]}'
     log = tmp_path / "decisions.jsonl"
     log.write_text(decision_record(PackSet(json.dumps({"retail/payments.zorv.toml": pack})), query) + "\n")
@@ -224,8 +283,9 @@ def test_fail_on_sets_the_exit_status_from_what_changed(tmp_path, change, fail_o
     packs = tmp_path / "packs.json"
     packs.write_text(json.dumps({"retail/payments.zorv.toml": pack}))
     for form in ("text", "json", "markdown"):
-        result = run("replay", "--packs-json", packs, "--fail-on", fail_on, "--format", form, "-",
-                     stdin=log.read_text())
+        result = run(
+            "replay", "--packs-json", packs, "--fail-on", fail_on, "--format", form, "-", stdin=log.read_text()
+        )
         assert result[0] == status, result
 
 
@@ -249,8 +309,7 @@ def test_memory_stays_flat_over_a_million_records():
     """)
 
     def peak_mb(records):
-        done = subprocess.run([sys.executable, "-c", script, str(records)], capture_output=True, text=True,
-                              check=True)
+        done = subprocess.run([sys.executable, "-c", script, str(records)], capture_output=True, text=True, check=True)
         return int(done.stdout)
 
     small, large = peak_mb(20_000), peak_mb(1_000_000)
@@ -265,8 +324,15 @@ def test_a_line_longer_than_many_blocks_costs_linear_time(tmp_path, monkeypatch)
     packs = PackSet(json.dumps(PACKS))
 
     def seconds(controls):
-        query = json.dumps({"domain": "payments", "profile": "retail", "jurisdiction": "EU", "subject": "card",
-                            "universe": [f"urn:ctl:{i:08d}:required" for i in range(controls)]})
+        query = json.dumps(
+            {
+                "domain": "payments",
+                "profile": "retail",
+                "jurisdiction": "EU",
+                "subject": "card",
+                "universe": [f"urn:ctl:{i:08d}:required" for i in range(controls)],
+            }
+        )
         log = tmp_path / f"long-{controls}.jsonl"
         log.write_text(decision_record(packs, query) + "\n" + GOOD + "\n")
         best = float("inf")
@@ -291,7 +357,7 @@ def shown_after(command):
     lines = README.read_text(encoding="utf-8").splitlines()
     start = next(i for i, line in enumerate(lines) if line.startswith(f"$ {command}"))
     shown = []
-    for line in lines[start + 1:]:
+    for line in lines[start + 1 :]:
         if line.startswith("$ ") or line.startswith("```"):
             return shown
         shown.append(line)
@@ -308,10 +374,15 @@ def test_the_shipped_log_replays_unchanged_and_the_readme_example_runs_as_shown(
     packs = tmp_path / "packs-next"
     shutil.copytree(EXAMPLES / "packs", packs)
     pack = packs / "retail" / "payments.zorv.toml"
-    pack.write_text(pack.read_text(encoding="utf-8")
-                    .replace('controls = ["mfa", "device_binding", "fraud_screening"]',
-                             'controls = ["device_binding", "fraud_screening", "pci_logging"]')
-                    .replace("2026-10-02", "2026-12-01"), encoding="utf-8")
+    pack.write_text(
+        pack.read_text(encoding="utf-8")
+        .replace(
+            'controls = ["mfa", "device_binding", "fraud_screening"]',
+            'controls = ["device_binding", "fraud_screening", "pci_logging"]',
+        )
+        .replace("2026-10-02", "2026-12-01"),
+        encoding="utf-8",
+    )
     status, out, err = run("replay", "--packs", packs, "--fail-on", "loosen", "--examples", "2", "decisions.jsonl")
     assert (status, err, out.splitlines()) == (1, "", shown_after("zorv replay --packs /tmp/packs-next"))
 

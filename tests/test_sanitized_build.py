@@ -7,7 +7,6 @@ import os
 import pathlib
 
 import pytest
-
 import zorv
 
 

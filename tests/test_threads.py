@@ -6,7 +6,6 @@ import sys
 import threading
 
 import pytest
-
 from call_paths import PATHS, call
 
 THREADS = 8
@@ -20,10 +19,17 @@ def varied_calls(thread):
         universe = [f"t{thread}-c{index}-{k}" for k in range(index % 5)] + ["mfa"]
         pack = f'[meta]\nstrictness = "as_configured"\n[subject.s{thread}]\ncontrols = ["mfa", "{universe[0]}"]\n'
         packs = json.dumps({f"p{thread}/d{index}.zorv.toml": pack})
-        query = json.dumps({"domain": f"d{index}", "profile": f"p{thread}", "jurisdiction": "EU",
-                            "subject": f"s{thread}", "universe": universe})
+        query = json.dumps(
+            {
+                "domain": f"d{index}",
+                "profile": f"p{thread}",
+                "jurisdiction": "EU",
+                "subject": f"s{thread}",
+                "universe": universe,
+            }
+        )
         own.append((f"thread {thread} call {index}", "resolve", (packs, query), {}, None))
-        own.append((f"thread {thread} bad {index}", "resolve", (packs, query[:-index - 1]), {}, ValueError))
+        own.append((f"thread {thread} bad {index}", "resolve", (packs, query[: -index - 1]), {}, ValueError))
     return [*PATHS, *own]
 
 

@@ -9,12 +9,10 @@ import sys
 import time
 import xml.etree.ElementTree as ElementTree
 
+import call_paths
 import pytest
-
 import zorv
 import zorv_tools
-
-import call_paths
 from test_tools import EXAMPLES, run
 
 QUERY = call_paths.QUERY_FIELDS
@@ -26,8 +24,9 @@ def query(**fields):
 
 def command(*argv, stdin=b"", cwd=None):
     """Runs ``python -m zorv_tools`` as its own process: (status, stdout, stderr)."""
-    done = subprocess.run([sys.executable, "-m", "zorv_tools", *map(str, argv)], input=stdin,
-                          capture_output=True, cwd=cwd, timeout=300)
+    done = subprocess.run(
+        [sys.executable, "-m", "zorv_tools", *map(str, argv)], input=stdin, capture_output=True, cwd=cwd, timeout=300
+    )
     return done.returncode, done.stdout.decode("utf-8"), done.stderr.decode("utf-8")
 
 
@@ -54,13 +53,18 @@ def test_json_lines_are_decided_line_by_line_as_written(tmp_path, text):
 
 
 BAD_LINES = [
-    ("two queries on one line", query() + " " + query() + "\n{\n",
-     f"1:{len(query()) + 2}: a line of JSON Lines holds one query; more follows it"),
-    ("a bad third line", query() + "\n" + query() + '\n{"domain": 1}\n',
-     "3:12: query_json is not a valid RegulatoryQuery: invalid type: integer `1`, expected a string at line 3 "
-     "column 12"),
-    ("a line that is only U+2028", query() + "\n\u2028\n",
-     None),
+    (
+        "two queries on one line",
+        query() + " " + query() + "\n{\n",
+        f"1:{len(query()) + 2}: a line of JSON Lines holds one query; more follows it",
+    ),
+    (
+        "a bad third line",
+        query() + "\n" + query() + '\n{"domain": 1}\n',
+        "3:12: query_json is not a valid RegulatoryQuery: invalid type: integer `1`, expected a string at line 3 "
+        "column 12",
+    ),
+    ("a line that is only U+2028", query() + "\n\u2028\n", None),
 ]
 
 
@@ -81,22 +85,36 @@ def test_a_bad_query_line_is_blamed_at_its_place_in_the_file(tmp_path, text, mes
 def test_ignore_comments_count_lines_by_line_feeds_only():
     pasted = "[meta]\n# pasted\u2028# zorv-lint: ignore[wrong-type]\nstrictness = 5\n"
     assert [(f.line, f.rule) for f in zorv_tools.lint(pasted)] == [(3, "wrong-type")]
-    crlf = '[meta]\r\nstrictness = 5 # zorv-lint: ignore[wrong-type]\r\nx = 1 # zorv-lint: ignore[unknown-key]\r\n'
+    crlf = "[meta]\r\nstrictness = 5 # zorv-lint: ignore[wrong-type]\r\nx = 1 # zorv-lint: ignore[unknown-key]\r\n"
     assert zorv_tools.lint(crlf) == []
 
 
-@pytest.mark.parametrize("comment, expected", [
-    ("# zorv-lint: ignore[wrong-typ]", [(2, 36, "unknown-rule", "`wrong-typ` in an ignore comment is not a rule: it "
-                                         "silences nothing", "did you mean `wrong-type`?"),
-                                        (2, 14, "wrong-type", None, None)]),
-    ("# zorv-lint: ignore[wrong-type, nonsense]",
-     [(2, 48, "unknown-rule", "`nonsense` in an ignore comment is not a rule: it silences nothing", None)]),
-    ("# zorv-lint: ignore[wrong-type, unknown-rule, nonsense]", []),
-])
+@pytest.mark.parametrize(
+    "comment, expected",
+    [
+        (
+            "# zorv-lint: ignore[wrong-typ]",
+            [
+                (
+                    2,
+                    36,
+                    "unknown-rule",
+                    "`wrong-typ` in an ignore comment is not a rule: it silences nothing",
+                    "did you mean `wrong-type`?",
+                ),
+                (2, 14, "wrong-type", None, None),
+            ],
+        ),
+        (
+            "# zorv-lint: ignore[wrong-type, nonsense]",
+            [(2, 48, "unknown-rule", "`nonsense` in an ignore comment is not a rule: it silences nothing", None)],
+        ),
+        ("# zorv-lint: ignore[wrong-type, unknown-rule, nonsense]", []),
+    ],
+)
 def test_an_unknown_rule_in_an_ignore_comment_is_a_warning(comment, expected):
     findings = zorv_tools.lint(f"[meta]\nstrictness = 5 {comment}\n")
-    got = [(f.line, f.column, f.rule, f.message if f.rule == "unknown-rule" else None, f.suggestion)
-           for f in findings]
+    got = [(f.line, f.column, f.rule, f.message if f.rule == "unknown-rule" else None, f.suggestion) for f in findings]
     assert sorted(got, key=lambda row: row[2]) == sorted(expected, key=lambda row: row[2])
 
 
@@ -119,6 +137,7 @@ def assert_linear(make, call, size):
 def test_a_long_line_of_would_be_ignore_comments_is_read_in_linear_time():
     def pack(size):
         return '[meta]\nstrictness = "Minimal" ' + "# zorv-lint: ignore[" * size + "\n"
+
     assert_linear(pack, zorv_tools.lint, 10_000)
 
 
@@ -139,8 +158,10 @@ def test_links_inside_the_pack_folder_do_not_multiply_the_packs(tmp_path):
 
 def deep_case_file(depth):
     universe = "[" * depth + '"x"' + "]" * depth
-    return (f'[[case]]\nname = "deep"\nquery = {{ domain = "d", profile = "p", jurisdiction = "EU", subject = "s", '
-            f'universe = {universe} }}\nexpect = {{ fell_back = true }}\n')
+    return (
+        f'[[case]]\nname = "deep"\nquery = {{ domain = "d", profile = "p", jurisdiction = "EU", subject = "s", '
+        f"universe = {universe} }}\nexpect = {{ fell_back = true }}\n"
+    )
 
 
 def test_every_failure_is_one_line_and_status_2(tmp_path):
@@ -150,20 +171,46 @@ def test_every_failure_is_one_line_and_status_2(tmp_path):
     (tmp_path / "report").mkdir()
     cases, packs = EXAMPLES / "cases.toml", EXAMPLES / "packs"
     rows = [
-        (["test", "--packs", packs, cases, "--junit", tmp_path / "absent" / "r.xml"], b"",
-         f"zorv test: {tmp_path}/absent/r.xml: cannot write the JUnit report: No such file or directory"),
-        (["test", "--packs", packs, cases, "--junit", tmp_path / "report"], b"",
-         f"zorv test: {tmp_path}/report: cannot write the JUnit report: Is a directory"),
+        (
+            ["test", "--packs", packs, cases, "--junit", tmp_path / "absent" / "r.xml"],
+            b"",
+            f"zorv test: {tmp_path}/absent/r.xml: cannot write the JUnit report: No such file or directory",
+        ),
+        (
+            ["test", "--packs", packs, cases, "--junit", tmp_path / "report"],
+            b"",
+            f"zorv test: {tmp_path}/report: cannot write the JUnit report: Is a directory",
+        ),
         # Too deep for json on some Pythons, a query of the wrong type on others.
         (["test", "--packs", packs, tmp_path / "deep.toml"], b"", f"zorv test: {tmp_path}/deep.toml"),
-        (["test", "--packs", packs, tmp_path / "deeper.toml"], b"",
-         f"zorv test: {tmp_path}/deeper.toml: values are nested too deeply for a case file"),
-        (["resolve", "--packs", packs, EXAMPLES / "query.json", "--receipts", tmp_path / "deep.json",
-          "--fill-pack-sha256"], b"", f"zorv resolve: {tmp_path}/deep.json:1:"),
-        (["resolve", "--packs", packs, "-"], b'{"domain": "\xff"}',
-         "zorv resolve: standard input: not UTF-8 text (byte 13 cannot start or continue a character)"),
-        (["explain", "--packs", packs, "-"], b"\xc3",
-         "zorv explain: standard input: not UTF-8 text (byte 1 cannot start or continue a character)"),
+        (
+            ["test", "--packs", packs, tmp_path / "deeper.toml"],
+            b"",
+            f"zorv test: {tmp_path}/deeper.toml: values are nested too deeply for a case file",
+        ),
+        (
+            [
+                "resolve",
+                "--packs",
+                packs,
+                EXAMPLES / "query.json",
+                "--receipts",
+                tmp_path / "deep.json",
+                "--fill-pack-sha256",
+            ],
+            b"",
+            f"zorv resolve: {tmp_path}/deep.json:1:",
+        ),
+        (
+            ["resolve", "--packs", packs, "-"],
+            b'{"domain": "\xff"}',
+            "zorv resolve: standard input: not UTF-8 text (byte 13 cannot start or continue a character)",
+        ),
+        (
+            ["explain", "--packs", packs, "-"],
+            b"\xc3",
+            "zorv explain: standard input: not UTF-8 text (byte 1 cannot start or continue a character)",
+        ),
         ([], b"", "zorv: the following arguments are required: COMMAND (see zorv --help)"),
         (["lint", "--format", "xml", packs], b"", "zorv lint: argument --format: invalid choice: 'xml'"),
         (["resolve", "--packs", tmp_path / "absent", "-"], b"", f"zorv resolve: {tmp_path}/absent: not a folder"),
@@ -176,44 +223,65 @@ def test_every_failure_is_one_line_and_status_2(tmp_path):
 def test_a_reader_that_stops_early_gets_no_traceback(tmp_path):
     many = tmp_path / "many.jsonl"
     many.write_text((query() + "\n") * 20_000)
-    done = subprocess.run(f"'{sys.executable}' -m zorv_tools resolve --packs '{EXAMPLES / 'packs'}' --many "
-                          f"'{many}' | head -1; exit ${{PIPESTATUS[0]}}", shell=True, executable="/bin/bash",
-                          capture_output=True, text=True, timeout=300)
+    done = subprocess.run(
+        f"'{sys.executable}' -m zorv_tools resolve --packs '{EXAMPLES / 'packs'}' --many "
+        f"'{many}' | head -1; exit ${{PIPESTATUS[0]}}",
+        shell=True,
+        executable="/bin/bash",
+        capture_output=True,
+        text=True,
+        timeout=300,
+    )
     assert done.stdout.count("\n") == 1
-    assert (done.returncode, done.stderr) == \
-        (2, "zorv resolve: standard output was closed before everything was written\n")
+    assert (done.returncode, done.stderr) == (
+        2,
+        "zorv resolve: standard output was closed before everything was written\n",
+    )
 
 
 def test_the_junit_report_is_xml_whatever_the_case_names(tmp_path):
     names = ["card \u0001", "tab\there", "\ufffe and \U0001f600", "<&>\"'"]
     cases = tmp_path / "cases.toml"
-    cases.write_text("".join(
-        f'[[case]]\nname = {json.dumps(name, ensure_ascii=False)}\nquery = {{ domain = "x", profile = "y", jurisdiction = "EU", '
-        'subject = "s", universe = ["a"] }\nexpect = { fell_back = false }\n' for name in names))
+    cases.write_text(
+        "".join(
+            f'[[case]]\nname = {json.dumps(name, ensure_ascii=False)}\nquery = {{ domain = "x", profile = "y", jurisdiction = "EU", '
+            'subject = "s", universe = ["a"] }\nexpect = { fell_back = false }\n'
+            for name in names
+        )
+    )
     status, _, _ = run("test", "--packs", EXAMPLES / "packs", cases, "--junit", tmp_path / "r.xml")
     assert status == 1
     suite = ElementTree.parse(tmp_path / "r.xml").getroot()
-    assert [case.get("name") for case in suite.iter("testcase")] == \
-        ["card \\u0001", "tab\there", "\\ufffe and \U0001f600", "<&>\"'"]
+    assert [case.get("name") for case in suite.iter("testcase")] == [
+        "card \\u0001",
+        "tab\there",
+        "\\ufffe and \U0001f600",
+        "<&>\"'",
+    ]
 
 
 def test_an_unreadable_pack_spoils_only_the_queries_for_it(tmp_path):
     packs = tmp_path / "packs"
     (packs / "retail").mkdir(parents=True)
-    (packs / "retail" / "payments.zorv.toml").write_text((EXAMPLES / "packs" / "retail" /
-                                                           "payments.zorv.toml").read_text())
+    (packs / "retail" / "payments.zorv.toml").write_text(
+        (EXAMPLES / "packs" / "retail" / "payments.zorv.toml").read_text()
+    )
     (packs / "retail" / "cards.toml").write_bytes(b'[meta]\nstrictness = "minimal"\n# caf\xe9\n')
     (packs / "retail" / "loans.toml").write_text('[meta]\nstrictness = "Minimal"\n')
     good = tmp_path / "good.json"
     good.write_text((EXAMPLES / "query.json").read_text())
     bad = tmp_path / "bad.json"
     bad.write_text(query(domain="cards"))
-    warning = (f"zorv resolve: warning: {packs}/retail/cards.toml: not UTF-8 text (byte 36 cannot start or "
-               "continue a character): queries for `retail/cards.toml` fall back as for a malformed pack\n")
+    warning = (
+        f"zorv resolve: warning: {packs}/retail/cards.toml: not UTF-8 text (byte 36 cannot start or "
+        "continue a character): queries for `retail/cards.toml` fall back as for a malformed pack\n"
+    )
 
     status, out, err = run("resolve", "--packs", packs, good, "--compact")
-    expected = zorv.resolve(json.dumps({"retail/payments.zorv.toml": (packs / "retail" / "payments.zorv.toml")
-                                        .read_text()}), good.read_text())
+    expected = zorv.resolve(
+        json.dumps({"retail/payments.zorv.toml": (packs / "retail" / "payments.zorv.toml").read_text()}),
+        good.read_text(),
+    )
     assert (status, out, err) == (0, expected + "\n", warning)
 
     status, out, err = run("explain", "--packs", packs, bad, "--format", "json", "--quiet")
@@ -224,7 +292,9 @@ def test_an_unreadable_pack_spoils_only_the_queries_for_it(tmp_path):
 
     status, out, _ = run("lint", packs)
     assert status == 1
-    assert out.startswith(f"{packs}/retail/cards.toml:3:6: error: not UTF-8 text (byte 36 cannot start or continue "
-                          "a character): the pack is not TOML 1.0, so the resolver reads it as malformed "
-                          "[toml-syntax]\n")
+    assert out.startswith(
+        f"{packs}/retail/cards.toml:3:6: error: not UTF-8 text (byte 36 cannot start or continue "
+        "a character): the pack is not TOML 1.0, so the resolver reads it as malformed "
+        "[toml-syntax]\n"
+    )
     assert f"{packs}/retail/loans.toml:2:14: warning: strictness `Minimal`" in out

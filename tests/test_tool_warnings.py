@@ -8,41 +8,67 @@ from importlib import metadata
 
 import jsonschema
 import pytest
-
 import zorv
 import zorv_tools
-from zorv_tools import cli, pack_lint
-
 from test_lint import TESTDATA, write
 from test_tools import EXAMPLES, run
+from zorv_tools import cli, pack_lint
 
 PACKS = EXAMPLES / "packs"
 QUERY = json.loads((EXAMPLES / "query.json").read_text())
-DIAL_WARNING = ("the dial `Minimal` from {} is none of aggressive, as_configured, minimal: it resolves like "
-                "aggressive, requiring the whole universe (did you mean `minimal`?)")
+DIAL_WARNING = (
+    "the dial `Minimal` from {} is none of aggressive, as_configured, minimal: it resolves like "
+    "aggressive, requiring the whole universe (did you mean `minimal`?)"
+)
 
 # (query fields changed, dial, the warnings after "zorv resolve: warning: ").
 WARNING_ROWS = [
     ({}, None, []),
-    ({"asof": "2026-12-08", "as_of": None}, None,
-     ["{query}: the query key `asof` is not one the resolver reads: it is ignored (did you mean `as_of`?)"]),
-    ({"Subject": "x", "notes": "y"}, None,
-     ["{query}: the query key `Subject` is not one the resolver reads: it is ignored (did you mean `subject`?)",
-      "{query}: the query key `notes` is not one the resolver reads: it is ignored"]),
-    ({f"k{i}": i for i in range(1000)}, None,
-     [f"{{query}}: the query key `k{i}` is not one the resolver reads: it is ignored" for i in range(5)]
-     + ["995 more query keys the resolver does not read"]),
-    ({"subject": "cards"}, None,
-     ['`retail/payments.zorv.toml` does not list the subject "cards": as_configured then requires the whole '
-      "universe"]),
+    (
+        {"asof": "2026-12-08", "as_of": None},
+        None,
+        ["{query}: the query key `asof` is not one the resolver reads: it is ignored (did you mean `as_of`?)"],
+    ),
+    (
+        {"Subject": "x", "notes": "y"},
+        None,
+        [
+            "{query}: the query key `Subject` is not one the resolver reads: it is ignored (did you mean `subject`?)",
+            "{query}: the query key `notes` is not one the resolver reads: it is ignored",
+        ],
+    ),
+    (
+        {f"k{i}": i for i in range(1000)},
+        None,
+        [f"{{query}}: the query key `k{i}` is not one the resolver reads: it is ignored" for i in range(5)]
+        + ["995 more query keys the resolver does not read"],
+    ),
+    (
+        {"subject": "cards"},
+        None,
+        [
+            '`retail/payments.zorv.toml` does not list the subject "cards": as_configured then requires the whole '
+            "universe"
+        ],
+    ),
     ({"subject": "cards"}, "minimal", []),
     ({}, "Minimal", [DIAL_WARNING.format("the override")]),
-    ({"domain": "payment"}, None,
-     ["no pack under `retail/payment.zorv.toml` or `retail/payment.toml`; the nearest there is "
-      "`retail/payments.zorv.toml`: the decision requires the whole universe"]),
-    ({"domain": "lending", "profile": "wholesale"}, None,
-     ["no pack under `wholesale/lending.zorv.toml` or `wholesale/lending.toml`; there are 2 other pack(s): the "
-      "decision requires the whole universe"]),
+    (
+        {"domain": "payment"},
+        None,
+        [
+            "no pack under `retail/payment.zorv.toml` or `retail/payment.toml`; the nearest there is "
+            "`retail/payments.zorv.toml`: the decision requires the whole universe"
+        ],
+    ),
+    (
+        {"domain": "lending", "profile": "wholesale"},
+        None,
+        [
+            "no pack under `wholesale/lending.zorv.toml` or `wholesale/lending.toml`; there are 2 other pack(s): the "
+            "decision requires the whole universe"
+        ],
+    ),
 ]
 
 
@@ -54,8 +80,9 @@ def test_resolve_and_explain_warn_about_what_changes_the_answer(tmp_path, change
     dial_args = ["--strictness", dial] if dial else []
     expected = zorv.resolve(zorv_tools.load_packs(PACKS), query.read_text(), dial) + "\n"
     for name in ("resolve", "explain"):
-        status, out, err = run(name, "--packs", PACKS, query, "--compact" if name == "resolve" else "--format=json",
-                               *dial_args)
+        status, out, err = run(
+            name, "--packs", PACKS, query, "--compact" if name == "resolve" else "--format=json", *dial_args
+        )
         assert status == 0
         assert err == "".join(f"zorv {name}: warning: {warning.format(query=query)}\n" for warning in warnings)
         if name == "resolve":
@@ -73,12 +100,16 @@ def test_many_queries_get_the_warnings_about_their_keys_and_the_dial(tmp_path):
         f"zorv resolve: warning: {DIAL_WARNING.format('the override')}",
         f"zorv resolve: warning: {many}:1: the query key `asof` is not one the resolver reads: it is ignored (did "
         "you mean `as_of`?)",
-    ] + [f"zorv resolve: warning: {many}:{3 + i}: the query key `k{i}` is not one the resolver reads: it is ignored"
-         for i in range(4)] + ["zorv resolve: warning: 2 more query keys the resolver does not read"]
+    ] + [
+        f"zorv resolve: warning: {many}:{3 + i}: the query key `k{i}` is not one the resolver reads: it is ignored"
+        for i in range(4)
+    ] + ["zorv resolve: warning: 2 more query keys the resolver does not read"]
     many.write_text(json.dumps(lines[:2]))
-    assert run("resolve", "--packs", PACKS, "--many", many)[2] == \
-        f"zorv resolve: warning: {many}[0]: the query key `asof` is not one the resolver reads: it is ignored " \
+    assert (
+        run("resolve", "--packs", PACKS, "--many", many)[2]
+        == f"zorv resolve: warning: {many}[0]: the query key `asof` is not one the resolver reads: it is ignored "
         "(did you mean `as_of`?)\n"
+    )
     assert run("resolve", "--packs", PACKS, "--many", many, "--quiet")[2] == ""
 
 
@@ -112,24 +143,36 @@ def test_faults_name_the_file_line_and_column(tmp_path):
         assert "cases.toml" not in err
 
 
-@pytest.mark.parametrize("case, message", [
-    ('nmae = "x"\nquery = {}\nexpect = {}', "{path}:2:1: case 1 has no `name`: unknown key `nmae` (did you mean "
-     "`name`?)"),
-    ('name = "x"\nquery = {}\nexpcet = {}', "{path}:4:1: case 1 has no `expect`: unknown key `expcet` (did you "
-     "mean `expect`?)"),
-    ('name = "x"\nquery = {}', "{path}:1:1: case 1 has no `expect`"),
-    ('title = "x"\nquery = {}\nexpect = {}', "{path}:2:1: case 1 has no `name`: unknown key `title`"),
-    ('name = "x"\nquery = {}\nexpect = {}\nstrictnes = "minimal"',
-     "{path}:5:1: unknown key `strictnes` in case 1 (did you mean `strictness`?)"),
-])
+@pytest.mark.parametrize(
+    "case, message",
+    [
+        (
+            'nmae = "x"\nquery = {}\nexpect = {}',
+            "{path}:2:1: case 1 has no `name`: unknown key `nmae` (did you mean `name`?)",
+        ),
+        (
+            'name = "x"\nquery = {}\nexpcet = {}',
+            "{path}:4:1: case 1 has no `expect`: unknown key `expcet` (did you mean `expect`?)",
+        ),
+        ('name = "x"\nquery = {}', "{path}:1:1: case 1 has no `expect`"),
+        ('title = "x"\nquery = {}\nexpect = {}', "{path}:2:1: case 1 has no `name`: unknown key `title`"),
+        (
+            'name = "x"\nquery = {}\nexpect = {}\nstrictnes = "minimal"',
+            "{path}:5:1: unknown key `strictnes` in case 1 (did you mean `strictness`?)",
+        ),
+    ],
+)
 def test_a_case_table_names_the_key_it_does_have(tmp_path, case, message):
     path = tmp_path / "cases.toml"
     path.write_text(f"[[case]]\n{case}\n")
     assert run("test", "--packs", PACKS, path) == (2, "", f"zorv test: {message.format(path=path)}\n")
 
 
-TYPO_PACK = (EXAMPLES / "packs" / "retail" / "payments.zorv.toml").read_text().replace(
-    'controls = ["mfa", "tokenisation"', 'control = ["mfa", "tokenisation"')
+TYPO_PACK = (
+    (EXAMPLES / "packs" / "retail" / "payments.zorv.toml")
+    .read_text()
+    .replace('controls = ["mfa", "tokenisation"', 'control = ["mfa", "tokenisation"')
+)
 
 # (pack, exit status without --strict): warnings that make an answer require
 # less fail the run; others do not.
@@ -137,7 +180,7 @@ EXIT_ROWS = [
     (TYPO_PACK, 1),
     ('[meta]\n[subject.card]\ncontrols = ["a"]\n[subject.card.x]\n', 1),
     ('[meta]\n[legally_required]\ncontrols = ["a"]\nnotes = 1\n', 1),
-    ('[meta]\n[legally_required]\n', 1),
+    ("[meta]\n[legally_required]\n", 1),
     ('[meta]\n[subject.card]\ncontrols = ["a"]\n[prohibited]\ncontrols = ["a"]\n', 1),
     ('[meta]\nreviewer = "x"\n', 0),
     ('[meta]\n[prohibited]\ncontrol = ["a"]\n', 0),
@@ -157,9 +200,11 @@ def test_the_readme_typo_example_fails_and_shows_its_suggestion(tmp_path):
     write(tmp_path, {"packs/retail/payments.zorv.toml": TYPO_PACK})
     status, out, _ = run("lint", tmp_path / "packs")
     assert status == 1
-    assert out.splitlines()[1] == (f"{tmp_path}/packs/retail/payments.zorv.toml:12:1: warning: unknown key "
-                                   "`subject.card.control` in `subject.card`: the resolver ignores it (did you mean "
-                                   "`controls`?) [unknown-key]")
+    assert out.splitlines()[1] == (
+        f"{tmp_path}/packs/retail/payments.zorv.toml:12:1: warning: unknown key "
+        "`subject.card.control` in `subject.card`: the resolver ignores it (did you mean "
+        "`controls`?) [unknown-key]"
+    )
 
 
 def test_sarif_counts_code_points_and_documents_every_rule(tmp_path):
@@ -186,8 +231,11 @@ def test_findings_convert_to_json_and_folders_lint_from_python(tmp_path):
     with pytest.raises(TypeError):
         zorv_tools.lint(None)
     # Beside its submodules, the package holds what it exports and nothing else.
-    assert [name for name, value in vars(zorv_tools).items() if not name.startswith("_")
-            and not isinstance(value, types.ModuleType) and name not in zorv_tools.__all__] == []
+    assert [
+        name
+        for name, value in vars(zorv_tools).items()
+        if not name.startswith("_") and not isinstance(value, types.ModuleType) and name not in zorv_tools.__all__
+    ] == []
 
 
 def test_the_command_tells_its_version(capsys):

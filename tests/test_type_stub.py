@@ -7,10 +7,8 @@ import inspect
 import pathlib
 import subprocess
 import sys
-import textwrap
 
 import pytest
-
 import zorv
 
 STUB = pathlib.Path(zorv.__file__).parent / "zorv-stubs" / "__init__.pyi"
@@ -64,13 +62,15 @@ def test_mypy_checks_calls_against_the_installed_stub(tmp_path):
     pytest.importorskip("mypy")
     (tmp_path / "snippet.py").write_text(SNIPPET, encoding="utf-8")
     run = subprocess.run(
-        [sys.executable, "-m", "mypy", "--no-incremental", "--hide-error-context",
-         "--no-error-summary", "snippet.py"],
-        cwd=tmp_path, capture_output=True, text=True,
+        [sys.executable, "-m", "mypy", "--no-incremental", "--hide-error-context", "--no-error-summary", "snippet.py"],
+        cwd=tmp_path,
+        capture_output=True,
+        text=True,
     )
     # Older mypy, and mypy checking for 3.9, spell the optional type the old way.
-    lines = sorted(line.split("  [")[0].rstrip().replace("Optional[str]", "str | None")
-                   for line in run.stdout.splitlines())
+    lines = sorted(
+        line.split("  [")[0].rstrip().replace("Optional[str]", "str | None") for line in run.stdout.splitlines()
+    )
     assert lines == [
         'snippet.py:3: error: Argument 1 to "resolve" has incompatible type "bytes"; expected "str"',
         'snippet.py:4: error: Argument "strictness_override" to "resolve" has incompatible type "int"; expected "str | None"',

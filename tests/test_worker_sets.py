@@ -3,7 +3,6 @@
 import hashlib
 
 import pytest
-
 from zorv_tools import PackSet
 from zorv_tools._worker_sets import packs_text, worker_set
 

@@ -24,8 +24,21 @@ from .packs import PackLoadError, load_packs
 from .query_lines import is_json_array as _is_json_array
 from .query_lines import resolve_query_file as _resolve_query_file
 
-__all__ = ["Finding", "PackLoadError", "PackSet", "ReplayError", "decision_record", "diff", "explain",
-           "findings_to_json", "lint", "lint_dir", "load_packs", "replay", "resolve_many"]
+__all__ = [
+    "Finding",
+    "PackLoadError",
+    "PackSet",
+    "ReplayError",
+    "decision_record",
+    "diff",
+    "explain",
+    "findings_to_json",
+    "lint",
+    "lint_dir",
+    "load_packs",
+    "replay",
+    "resolve_many",
+]
 
 
 def explain(packs_json: str, query_json: str, strictness_override: _typing.Optional[str] = None) -> str:

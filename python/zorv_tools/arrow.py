@@ -89,8 +89,20 @@ def resolve_batch(
     """
     pa = _pyarrow()
     rows, *buffers = _native.resolve_arrow(packset, _capsules(batch), strictness_override, threads)
-    (decision_offsets, decision_data, list_offsets, required_offsets, required_data, source_offsets, source_data,
-     strictness_offsets, strictness_data, fell_back_bits, pack_validity, pack_positions) = map(pa.py_buffer, buffers)
+    (
+        decision_offsets,
+        decision_data,
+        list_offsets,
+        required_offsets,
+        required_data,
+        source_offsets,
+        source_data,
+        strictness_offsets,
+        strictness_data,
+        fell_back_bits,
+        pack_validity,
+        pack_positions,
+    ) = map(pa.py_buffer, buffers)
 
     def strings(count: int, offsets: Any, data: Any) -> Any:
         return pa.Array.from_buffers(pa.string(), count, [None, offsets, data])

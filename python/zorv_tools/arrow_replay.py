@@ -54,8 +54,11 @@ def _records_column(pa: Any, records: Any) -> Any:
     if "record" not in table.schema.names:
         raise ValueError("the batch has no column `record`")
     column = table.column("record")
-    if not (pa.types.is_string(column.type) or pa.types.is_large_string(column.type)
-            or getattr(pa.types, "is_string_view", lambda _: False)(column.type)):
+    if not (
+        pa.types.is_string(column.type)
+        or pa.types.is_large_string(column.type)
+        or getattr(pa.types, "is_string_view", lambda _: False)(column.type)
+    ):
         raise ValueError(f"column `record` at row 0 has Arrow type {column.type}, expected a string")
     return column
 
@@ -75,8 +78,16 @@ def _replay_row(packset: PackSet, row: int, record: Optional[str]) -> Dict[str, 
     if bad is not None:
         raise ValueError(f"column `record` at row {row}, column {bad['column']}: {bad['reason']}")
     if summary["records"] == 0:  # a blank line, as a log may hold
-        return {"changed": False, "loosened": False, "tightened": False, "provenance_only": False,
-                "decision": None, "stem": None, "gained": [], "lost": []}
+        return {
+            "changed": False,
+            "loosened": False,
+            "tightened": False,
+            "provenance_only": False,
+            "decision": None,
+            "stem": None,
+            "gained": [],
+            "lost": [],
+        }
     changed = summary["changed"] == 1
     after = summary["examples"][0]["after"] if changed else json.loads(record)["decision"]
     return {
@@ -125,11 +136,13 @@ def partial_summary(table: Any, examples: int) -> Dict[str, Any]:
         result[name] = int(pc.sum(decided.column(name).cast(pa.int64())).as_py() or 0)
     by_pack: Dict[str, List[int]] = {}
     if decided.num_rows:
-        grouped = decided.select(["stem", "changed", "loosened", "tightened"]).group_by("stem").aggregate(
-            [("stem", "count"), ("changed", "sum"), ("loosened", "sum"), ("tightened", "sum")])
+        grouped = (
+            decided.select(["stem", "changed", "loosened", "tightened"])
+            .group_by("stem")
+            .aggregate([("stem", "count"), ("changed", "sum"), ("loosened", "sum"), ("tightened", "sum")])
+        )
         for row in grouped.to_pylist():
-            by_pack[row["stem"]] = [row["stem_count"], row["changed_sum"], row["loosened_sum"],
-                                    row["tightened_sum"]]
+            by_pack[row["stem"]] = [row["stem_count"], row["changed_sum"], row["loosened_sum"], row["tightened_sum"]]
     result["by_pack"] = by_pack
     for name in ("gained", "lost"):
         controls = pc.list_flatten(decided.column(name))
@@ -139,9 +152,16 @@ def partial_summary(table: Any, examples: int) -> Dict[str, Any]:
     found = []
     for row in changed.slice(0, examples).to_pylist():
         record = json.loads(row["record"])
-        found.append({"file": row.get("file") if has_place else None, "line": row.get("line") if has_place else None,
-                      "query": record["query"], "strictness": record.get("strictness"),
-                      "before": record["decision"], "after": json.loads(row["decision"])})
+        found.append(
+            {
+                "file": row.get("file") if has_place else None,
+                "line": row.get("line") if has_place else None,
+                "query": record["query"],
+                "strictness": record.get("strictness"),
+                "before": record["decision"],
+                "after": json.loads(row["decision"]),
+            }
+        )
     result["examples"] = found
     return result
 

@@ -100,16 +100,23 @@ class _Reader:
                 # else the first unknown key there is.
                 typo = next((other for other in unknown if nearest(other, [key]) == key), None)
                 if typo is not None:
-                    raise self.fail(table[typo], f"case {index + 1} has no `{key}`: unknown key `{typo}` "
-                                    f"(did you mean `{key}`?)", at_key=True)
+                    raise self.fail(
+                        table[typo],
+                        f"case {index + 1} has no `{key}`: unknown key `{typo}` (did you mean `{key}`?)",
+                        at_key=True,
+                    )
                 if unknown:
-                    raise self.fail(table[unknown[0]], f"case {index + 1} has no `{key}`: unknown key "
-                                    f"`{unknown[0]}`", at_key=True)
+                    raise self.fail(
+                        table[unknown[0]], f"case {index + 1} has no `{key}`: unknown key `{unknown[0]}`", at_key=True
+                    )
                 raise self.fail(node, f"case {index + 1} has no `{key}`")
         if unknown:
             close = nearest(unknown[0], CASE_KEYS)
-            raise self.fail(table[unknown[0]], f"unknown key `{unknown[0]}` in case {index + 1}"
-                            + (f" (did you mean `{close}`?)" if close else ""), at_key=True)
+            raise self.fail(
+                table[unknown[0]],
+                f"unknown key `{unknown[0]}` in case {index + 1}" + (f" (did you mean `{close}`?)" if close else ""),
+                at_key=True,
+            )
         name = self.typed(table["name"], str, "`name`")
         self.typed(table["query"], dict, "`query`")
         strictness = self.typed(table["strictness"], str, "`strictness`") if "strictness" in table else None
@@ -123,8 +130,9 @@ class _Reader:
             elif key == "source":
                 expect[key] = self.typed(child, str, "`expect.source`")
             else:
-                raise self.fail(child, f"unknown key `{key}` in `expect` (expected one of {', '.join(EXPECT_KEYS)})",
-                                at_key=True)
+                raise self.fail(
+                    child, f"unknown key `{key}` in `expect` (expected one of {', '.join(EXPECT_KEYS)})", at_key=True
+                )
         line, column = node["at"]
         query_json = json.dumps(_plain(table["query"]), ensure_ascii=False)
         return Case(self.path, line, column, name, query_json, strictness, expect)
@@ -188,7 +196,8 @@ def run_case(packs: PackSet, case: Case) -> CaseResult:
         result.differences.append(f"source: expected {expect['source']!r}, got {provenance['source']!r}")
     if "fell_back" in expect and provenance["fell_back"] != expect["fell_back"]:
         result.differences.append(
-            f"fell_back: expected {str(expect['fell_back']).lower()}, got {str(provenance['fell_back']).lower()}")
+            f"fell_back: expected {str(expect['fell_back']).lower()}, got {str(provenance['fell_back']).lower()}"
+        )
     return result
 
 
@@ -206,11 +215,13 @@ def junit_report(results: List[CaseResult]) -> bytes:
     XML cannot hold (most control characters) appear as ``\\uXXXX``."""
     failures = sum(not result.passed for result in results)
     suites = ElementTree.Element("testsuites", tests=str(len(results)), failures=str(failures))
-    suite = ElementTree.SubElement(suites, "testsuite", name="zorv", tests=str(len(results)),
-                                   failures=str(failures), errors="0")
+    suite = ElementTree.SubElement(
+        suites, "testsuite", name="zorv", tests=str(len(results)), failures=str(failures), errors="0"
+    )
     for result in results:
-        case = ElementTree.SubElement(suite, "testcase", name=_xml_text(result.case.name),
-                                      classname=_xml_text(result.case.path))
+        case = ElementTree.SubElement(
+            suite, "testcase", name=_xml_text(result.case.name), classname=_xml_text(result.case.path)
+        )
         if not result.passed:
             failure = ElementTree.SubElement(case, "failure", message=_xml_text(result.differences[0]))
             failure.text = _xml_text("\n".join(result.differences))

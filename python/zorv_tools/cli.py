@@ -13,9 +13,8 @@ import os
 import re
 import sys
 from importlib import metadata
-from typing import IO, Any, Callable, Dict, List, NoReturn, Optional, Sequence
+from typing import IO, Any, Callable, Dict, NoReturn, Optional, Sequence
 
-from . import _native
 from .cases import CaseFileError, read_case_file, run_case_files
 from .coverage import report_coverage, threshold_percent
 from .decision_log import DecisionLogError, many_records
@@ -23,8 +22,7 @@ from .pack_diff import add_diff_command
 from .pack_lint import format_json, format_sarif, format_text, lint_paths, weakens_answers
 from .pack_set import PackSet
 from .packs import PackLoadError, read_packs
-from .query_checks import (decision_warnings, many_query_key_warnings, override_warnings, query_object,
-                           unrecognised_dial)
+from .query_checks import decision_warnings, many_query_key_warnings, override_warnings, query_object, unrecognised_dial
 from .query_lines import QueryFileError, query_objects, resolve_query_file
 from .replay_command import add_replay_command
 
@@ -54,8 +52,9 @@ def _read_input(path: str) -> str:
     except OSError as error:
         raise UsageError(f"{name}: {error.strerror}") from error
     except UnicodeDecodeError as error:
-        raise UsageError(f"{name}: not UTF-8 text (byte {error.start + 1} cannot start or continue "
-                         "a character)") from error
+        raise UsageError(
+            f"{name}: not UTF-8 text (byte {error.start + 1} cannot start or continue a character)"
+        ) from error
 
 
 def _pack_map(args: argparse.Namespace, warn: Warn) -> str:
@@ -77,8 +76,11 @@ def _resolver_fault(error: ValueError, args: argparse.Namespace) -> UsageError:
     """The resolver's message for unusable JSON, led by the file it is
     about and the position it gives: ``FILE:LINE:COLUMN: message``."""
     message = str(error)
-    files = {"packs_json": getattr(args, "packs_json", None), "query_json": getattr(args, "query", None),
-             "ctx_json": getattr(args, "receipts", None)}
+    files = {
+        "packs_json": getattr(args, "packs_json", None),
+        "query_json": getattr(args, "query", None),
+        "ctx_json": getattr(args, "receipts", None),
+    }
     name = files.get(message.split(" ", 1)[0])
     if name is None:
         return UsageError(message)
@@ -89,14 +91,19 @@ def _resolver_fault(error: ValueError, args: argparse.Namespace) -> UsageError:
 
 def _add_packs_options(parser: argparse.ArgumentParser) -> None:
     source = parser.add_mutually_exclusive_group()
-    source.add_argument("--packs", metavar="DIR", default="packs",
-                        help="folder of pack files, keyed by their path in it (default: ./packs)")
+    source.add_argument(
+        "--packs",
+        metavar="DIR",
+        default="packs",
+        help="folder of pack files, keyed by their path in it (default: ./packs)",
+    )
     source.add_argument("--packs-json", metavar="FILE", help="a packs_json file instead of a folder")
 
 
 def _add_quiet_option(parser: argparse.ArgumentParser) -> None:
-    parser.add_argument("--quiet", "-q", action="store_true",
-                        help="print no warnings about mistakes that change the answer")
+    parser.add_argument(
+        "--quiet", "-q", action="store_true", help="print no warnings about mistakes that change the answer"
+    )
 
 
 def _print_json(text: str, compact: bool, out: IO[str]) -> None:
@@ -144,8 +151,9 @@ def _with_pack_sha256(ctx_json: str, digest: Optional[str]) -> str:
     return json.dumps(ctx, ensure_ascii=False)
 
 
-def _warn_about_query(packs: PackSet, query_json: str, args: argparse.Namespace, warn: Warn,
-                      explained: Optional[Dict[str, Any]] = None) -> None:
+def _warn_about_query(
+    packs: PackSet, query_json: str, args: argparse.Namespace, warn: Warn, explained: Optional[Dict[str, Any]] = None
+) -> None:
     """Warns about what in a single query changes its answer unseen."""
     if args.quiet:
         return
@@ -303,52 +311,78 @@ def build_parser() -> argparse.ArgumentParser:
     commands = parser.add_subparsers(dest="command", metavar="COMMAND")
     commands.required = True
 
-    resolve = commands.add_parser("resolve", help="print the decision for a query",
-                                  description="Print the decision zorv.resolve gives for QUERY.")
+    resolve = commands.add_parser(
+        "resolve", help="print the decision for a query", description="Print the decision zorv.resolve gives for QUERY."
+    )
     _add_packs_options(resolve)
     resolve.add_argument("query", nargs="?", metavar="QUERY", help="query JSON file, or - for standard input")
     resolve.add_argument("--strictness", metavar="DIAL", help="override the packs' own dial")
     resolve.add_argument("--receipts", metavar="CTX", help="receipt context JSON file: print the result with receipts")
-    resolve.add_argument("--fill-pack-sha256", action="store_true",
-                         help="with --receipts, set the context's pack_sha256 to the SHA-256 of the pack used")
+    resolve.add_argument(
+        "--fill-pack-sha256",
+        action="store_true",
+        help="with --receipts, set the context's pack_sha256 to the SHA-256 of the pack used",
+    )
     resolve.add_argument("--compact", action="store_true", help="print the resolver's text exactly, on one line")
-    resolve.add_argument("--many", metavar="QUERIES",
-                         help="a JSON array of queries, or JSON Lines: print one compact decision per line")
+    resolve.add_argument(
+        "--many", metavar="QUERIES", help="a JSON array of queries, or JSON Lines: print one compact decision per line"
+    )
     _add_quiet_option(resolve)
-    resolve.add_argument("--log", action="store_true",
-                         help="with --many, print decision log records (query, dial, decision, pack hash) instead")
+    resolve.add_argument(
+        "--log",
+        action="store_true",
+        help="with --many, print decision log records (query, dial, decision, pack hash) instead",
+    )
     resolve.set_defaults(run=_resolve)
 
-    explain = commands.add_parser("explain", help="say why each control is required or not",
-                                  description="Explain the decision for QUERY, control by control.")
+    explain = commands.add_parser(
+        "explain",
+        help="say why each control is required or not",
+        description="Explain the decision for QUERY, control by control.",
+    )
     _add_packs_options(explain)
     explain.add_argument("query", metavar="QUERY", help="query JSON file, or - for standard input")
     explain.add_argument("--strictness", metavar="DIAL", help="override the packs' own dial")
-    explain.add_argument("--format", choices=["text", "json"],
-                         help="a readable table (default on a terminal) or the JSON object (default otherwise)")
+    explain.add_argument(
+        "--format",
+        choices=["text", "json"],
+        help="a readable table (default on a terminal) or the JSON object (default otherwise)",
+    )
     _add_quiet_option(explain)
     explain.set_defaults(run=_explain)
 
-    test = commands.add_parser("test", help="run pack test cases",
-                               description="Run the [[case]] tables of each CASES file against the packs.")
+    test = commands.add_parser(
+        "test", help="run pack test cases", description="Run the [[case]] tables of each CASES file against the packs."
+    )
     _add_packs_options(test)
     test.add_argument("cases", nargs="+", metavar="CASES", help="TOML case files")
     test.add_argument("--junit", metavar="FILE", help="also write a JUnit XML report to FILE")
     _add_quiet_option(test)
-    test.add_argument("--coverage", action="store_true",
-                      help="after the results, say which entries of the packs' control lists no case exercises")
+    test.add_argument(
+        "--coverage",
+        action="store_true",
+        help="after the results, say which entries of the packs' control lists no case exercises",
+    )
     test.add_argument("--coverage-json", metavar="FILE", help="write the coverage report to FILE as JSON")
-    test.add_argument("--threshold", metavar="PCT", type=_threshold,
-                      help="exit 1 when the coverage is below PCT percent")
+    test.add_argument(
+        "--threshold", metavar="PCT", type=_threshold, help="exit 1 when the coverage is below PCT percent"
+    )
     test.set_defaults(run=_test)
 
-    lint = commands.add_parser("lint", help="find pack mistakes that silently change answers",
-                               description="Check pack files, or folders read as --packs reads them. Exit status "
-                               "1 when an error or a warning that makes an answer require less is found (or any "
-                               "warning, with --strict).")
+    lint = commands.add_parser(
+        "lint",
+        help="find pack mistakes that silently change answers",
+        description="Check pack files, or folders read as --packs reads them. Exit status "
+        "1 when an error or a warning that makes an answer require less is found (or any "
+        "warning, with --strict).",
+    )
     lint.add_argument("paths", nargs="+", metavar="PATH", help="a pack file or a folder of packs")
-    lint.add_argument("--format", choices=["text", "json", "sarif"], default="text",
-                      help="one line per finding (default), a JSON array, or a SARIF 2.1.0 log")
+    lint.add_argument(
+        "--format",
+        choices=["text", "json", "sarif"],
+        default="text",
+        help="one line per finding (default), a JSON array, or a SARIF 2.1.0 log",
+    )
     lint.add_argument("--strict", action="store_true", help="fail on every warning")
     lint.set_defaults(run=_lint)
 

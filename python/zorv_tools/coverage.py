@@ -34,7 +34,7 @@ def read_keys(keys: Iterable[str]) -> List[str]:
     for key in sorted(present):
         if not key.endswith(TOML_SUFFIX):
             continue
-        stem = key[:-len(TOML_SUFFIX)]
+        stem = key[: -len(TOML_SUFFIX)]
         # A "/" is what parts a profile from a domain; a key without one
         # is the name of no query's pack.
         if "/" not in stem:
@@ -61,8 +61,9 @@ def pack_entries(text: str) -> List[Dict[str, Any]]:
         for element in controls["value"]:
             if isinstance(element["value"], str):
                 line, column = element["at"]
-                entries.append({"list": list_name, "control": element["value"], "line": line, "column": column,
-                                "covered": False})
+                entries.append(
+                    {"list": list_name, "control": element["value"], "line": line, "column": column, "covered": False}
+                )
 
     document = root["value"]
     subjects = document.get("subject")
@@ -112,8 +113,14 @@ def coverage(pack_map: Union[str, PackSet], cases: Iterable[Case]) -> Dict[str, 
         used = positions.get(key, set())
         for entry in entries:
             entry["covered"] = (entry["line"], entry["column"]) in used
-        packs.append({"key": key, "covered": sum(entry["covered"] for entry in entries), "total": len(entries),
-                      "entries": entries})
+        packs.append(
+            {
+                "key": key,
+                "covered": sum(entry["covered"] for entry in entries),
+                "total": len(entries),
+                "entries": entries,
+            }
+        )
     covered = sum(pack["covered"] for pack in packs)
     total = sum(pack["total"] for pack in packs)
     return {"packs": packs, "covered": covered, "total": total, "percent": _rounded(percent_of(covered, total))}
@@ -130,8 +137,10 @@ def format_text(report: Dict[str, Any], folder: Optional[str] = None) -> str:
         path = pack["key"] if folder is None else f"{folder.rstrip('/')}/{pack['key']}"
         for entry in pack["entries"]:
             if not entry["covered"]:
-                lines.append(f"{path}:{entry['line']}:{entry['column']}: {entry['control']} in {entry['list']} "
-                             "is not exercised by any case")
+                lines.append(
+                    f"{path}:{entry['line']}:{entry['column']}: {entry['control']} in {entry['list']} "
+                    "is not exercised by any case"
+                )
     lines.append(f"coverage: {report['covered']}/{report['total']} entries ({report['percent']:.2f}%)")
     return "\n".join(lines) + "\n"
 
@@ -147,8 +156,14 @@ def threshold_percent(text: str) -> Fraction:
     return value
 
 
-def report_coverage(packs: Union[str, PackSet], cases: List[Case], out: Any, json_path: Optional[str],
-                    threshold: Optional[Fraction], folder: Optional[str]) -> int:
+def report_coverage(
+    packs: Union[str, PackSet],
+    cases: List[Case],
+    out: Any,
+    json_path: Optional[str],
+    threshold: Optional[Fraction],
+    folder: Optional[str],
+) -> int:
     """Prints the coverage after a test run and writes ``json_path``;
     returns 1 when the coverage is below ``threshold``, else 0."""
     report = coverage(packs, cases)

@@ -19,9 +19,7 @@ __all__ = ["replay", "resolve"]
 _DECISION_COLUMNS = ("decision", "required", "source", "strictness", "fell_back", "pack_sha256")
 
 
-def _decide_partition(
-    part: Any, text: str, sha256: str, strictness_override: Optional[str]
-) -> Any:
+def _decide_partition(part: Any, text: str, sha256: str, strictness_override: Optional[str]) -> Any:
     pa = importlib.import_module("pyarrow")
 
     table = pa.Table.from_pandas(part, preserve_index=False)
@@ -45,9 +43,7 @@ def _meta(part: Any) -> Any:
     )
 
 
-def resolve(
-    ddf: Any, packs: Packs, strictness_override: Optional[str] = None
-) -> Any:
+def resolve(ddf: Any, packs: Packs, strictness_override: Optional[str] = None) -> Any:
     """``ddf`` with the decision columns of ``zorv_tools.arrow.resolve_batch`` added.
 
     The columns read and added, and the replacing of a column of ``ddf``
@@ -87,6 +83,8 @@ def replay(ddf: Any, packs: Packs) -> Any:
 
     text, sha256 = packs_text(packs)
     kept = ddf._meta.drop(columns=[name for name in _REPLAY_COLUMNS if name in ddf._meta.columns])
-    meta = kept.assign(**{name: pd.Series([], dtype=bool) for name in _REPLAY_COLUMNS[:4]},
-                       **{name: pd.Series([], dtype=object) for name in _REPLAY_COLUMNS[4:]})
+    meta = kept.assign(
+        **{name: pd.Series([], dtype=bool) for name in _REPLAY_COLUMNS[:4]},
+        **{name: pd.Series([], dtype=object) for name in _REPLAY_COLUMNS[4:]},
+    )
     return ddf.map_partitions(_replay_partition, dask.delayed(text, pure=True), sha256, meta=meta)

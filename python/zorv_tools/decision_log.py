@@ -104,7 +104,9 @@ def many_records(packset: PackSet, text: str, path: str, strictness_override: Op
         except ValueError as error:
             message, _, where = str(error).rpartition(" at line ")
             column = where.partition(" column ")[2]
-            raise DecisionLogError(f"{path}:{number}:{column}: {message}" if message else f"{path}:{number}: {error}") from error
+            raise DecisionLogError(
+                f"{path}:{number}:{column}: {message}" if message else f"{path}:{number}: {error}"
+            ) from error
 
 
 def _skip_space(text: str, at: int) -> int:

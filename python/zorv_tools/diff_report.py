@@ -94,8 +94,10 @@ def _shown(value: Optional[str]) -> str:
 
 def _summary(result: Dict[str, Any]) -> str:
     summary = result["summary"]
-    return (f"{summary['changes']} change(s), {summary['loosening']} loosening, in {summary['changed_stems']} "
-            f"of {summary['stems']} pack(s)")
+    return (
+        f"{summary['changes']} change(s), {summary['loosening']} loosening, in {summary['changed_stems']} "
+        f"of {summary['stems']} pack(s)"
+    )
 
 
 def format_text(result: Dict[str, Any]) -> str:
@@ -124,7 +126,13 @@ def format_markdown(result: Dict[str, Any]) -> str:
         for change, subjects in groups:
             mark = "⚠️ **loosens**" if change["loosens"] else ""
             names = ", ".join(_subject_name(subject) for subject in subjects)
-            cells = [mark, change["pack"], names, _dial(change["strictness"]), _as_of(change["as_of"]),
-                     "; ".join(_effects(change))]
+            cells = [
+                mark,
+                change["pack"],
+                names,
+                _dial(change["strictness"]),
+                _as_of(change["as_of"]),
+                "; ".join(_effects(change)),
+            ]
             lines.append("| " + " | ".join(_cell(cell) for cell in cells) + " |")
     return "\n".join(lines) + "\n"

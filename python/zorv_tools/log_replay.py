@@ -74,9 +74,16 @@ class _Summary:
         self.gained.update(block_summary["gained"])
         self.lost.update(block_summary["lost"])
         for example in block_summary["examples"]:
-            self.examples.append({"file": file, "line": example["line"], "query": example["query"],
-                                  "strictness": example["strictness"], "before": example["before"],
-                                  "after": example["after"]})
+            self.examples.append(
+                {
+                    "file": file,
+                    "line": example["line"],
+                    "query": example["query"],
+                    "strictness": example["strictness"],
+                    "before": example["before"],
+                    "after": example["after"],
+                }
+            )
 
     def result(self) -> Dict[str, Any]:
         result: Dict[str, Any] = dict(self.counts)
@@ -133,8 +140,8 @@ def _stream_blocks(stream: BinaryIO) -> Iterator[Tuple[bytes, int]]:
         if cut < 0:
             pending.append(data)
             continue
-        block = b"".join(pending) + data[:cut + 1]
-        pending = [data[cut + 1:]]
+        block = b"".join(pending) + data[: cut + 1]
+        pending = [data[cut + 1 :]]
         yield block, line
         line += block.count(b"\n")
     rest = b"".join(pending)
@@ -192,8 +199,9 @@ def _read_ahead(blocks: Iterator[Tuple[bytes, int]]) -> Generator[Tuple[bytes, i
         reader.join()
 
 
-def replay(packset: PackSet, log_lines: Union[Iterable[str], str], *, examples: int = 20,
-           skip_bad: bool = False) -> Dict[str, Any]:
+def replay(
+    packset: PackSet, log_lines: Union[Iterable[str], str], *, examples: int = 20, skip_bad: bool = False
+) -> Dict[str, Any]:
     """Decides every record of a decision log again under ``packset``.
 
     ``log_lines`` is the log's text, or its lines (line feeds at their ends
@@ -216,8 +224,9 @@ def replay(packset: PackSet, log_lines: Union[Iterable[str], str], *, examples: 
     return summary.result()
 
 
-def replay_files(packset: PackSet, paths: List[str], *, examples: int = 20, skip_bad: bool = False,
-                 stdin: Optional[IO[Any]] = None) -> Dict[str, Any]:
+def replay_files(
+    packset: PackSet, paths: List[str], *, examples: int = 20, skip_bad: bool = False, stdin: Optional[IO[Any]] = None
+) -> Dict[str, Any]:
     """``replay`` over log files (``-`` for standard input), in order; the
     examples and bad lines name their file."""
     summary = _Summary(packset, examples, skip_bad)

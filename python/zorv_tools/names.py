@@ -23,8 +23,11 @@ def edit_distance(a: str, b: str, limit: int) -> int:
             if j == 0:
                 current[j] = i
                 continue
-            current[j] = min(previous.get(j, over) + 1, current.get(j - 1, over) + 1,
-                             previous.get(j - 1, over) + (a[i - 1] != b[j - 1]))
+            current[j] = min(
+                previous.get(j, over) + 1,
+                current.get(j - 1, over) + 1,
+                previous.get(j - 1, over) + (a[i - 1] != b[j - 1]),
+            )
         if min(current.values()) > limit:
             return over
         previous = current

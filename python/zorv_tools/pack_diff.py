@@ -56,15 +56,24 @@ def _run(args: argparse.Namespace, out: IO[str], _warn: Callable[[str], None]) -
 def add_diff_command(commands: Any) -> None:
     """Adds ``diff`` to the ``zorv`` command's subparsers."""
     parser = commands.add_parser(
-        "diff", help="say what a pack change does to the answers",
+        "diff",
+        help="say what a pack change does to the answers",
         description="Compare what two versions of a pack map answer, for every query. OLD and NEW are each a "
         "pack folder, a packs_json file, or REV:FOLDER (the folder at a git revision of the repository here, "
         "FOLDER from the repository's root). Exit status 1 when --fail-on matches, 2 when an input cannot "
-        "be read.")
+        "be read.",
+    )
     parser.add_argument("old", metavar="OLD", help="the version before the change")
     parser.add_argument("new", metavar="NEW", help="the version after the change")
-    parser.add_argument("--format", choices=["text", "json", "markdown"], default="text",
-                        help="one paragraph per change (default), the JSON object, or a Markdown table")
-    parser.add_argument("--fail-on", choices=["loosen", "any"],
-                        help="exit with 1 when some change loosens (loosen) or when there is any change (any)")
+    parser.add_argument(
+        "--format",
+        choices=["text", "json", "markdown"],
+        default="text",
+        help="one paragraph per change (default), the JSON object, or a Markdown table",
+    )
+    parser.add_argument(
+        "--fail-on",
+        choices=["loosen", "any"],
+        help="exit with 1 when some change loosens (loosen) or when there is any change (any)",
+    )
     parser.set_defaults(run=_run)

@@ -20,8 +20,17 @@ from . import _native
 from .names import nearest
 from .packs import PackLoadError, PathLike, UnreadablePack, pack_files, read_pack_bytes
 
-__all__ = ["Finding", "findings_to_json", "format_json", "format_sarif", "format_text", "lint", "lint_dir",
-           "lint_paths", "rules"]
+__all__ = [
+    "Finding",
+    "findings_to_json",
+    "format_json",
+    "format_sarif",
+    "format_text",
+    "lint",
+    "lint_dir",
+    "lint_paths",
+    "rules",
+]
 
 # Warnings that make an answer require less than the pack says: they fail a
 # run like errors do.
@@ -33,11 +42,14 @@ _WEAKENING_UNKNOWN_KEYS = ("unknown key `subject.", "unknown key `legally_requir
 
 # Rules the companion package finds itself, beside the resolver's registry.
 _PACKAGE_RULES = [
-    {"id": "unknown-rule", "severity": "warning",
-     "description": "An ignore comment naming a rule that does not exist: it silences nothing.",
-     "doc": "Ignore comments name rules exactly; a name that is no rule (a misspelling, a rule of another tool) "
-            "silences nothing, so the finding it was meant for still shows. Use the suggested rule name.",
-     "anchor": "lint-unknown-rule"},
+    {
+        "id": "unknown-rule",
+        "severity": "warning",
+        "description": "An ignore comment naming a rule that does not exist: it silences nothing.",
+        "doc": "Ignore comments name rules exactly; a name that is no rule (a misspelling, a rule of another tool) "
+        "silences nothing, so the finding it was meant for still shows. Use the suggested rule name.",
+        "anchor": "lint-unknown-rule",
+    },
 ]
 
 
@@ -82,14 +94,14 @@ def _ignore_comment(line: str) -> Optional[List[Tuple[str, int]]]:
     before = body[:opening]
     if not before.endswith("ignore"):
         return None
-    before = before[:-len("ignore")].rstrip()
+    before = before[: -len("ignore")].rstrip()
     if not before.endswith("zorv-lint:"):
         return None
-    if not before[:-len("zorv-lint:")].rstrip().endswith("#"):
+    if not before[: -len("zorv-lint:")].rstrip().endswith("#"):
         return None
     names: List[Tuple[str, int]] = []
     at = opening + 1
-    for part in body[opening + 1:-1].split(","):
+    for part in body[opening + 1 : -1].split(","):
         name = part.strip()
         if name:
             names.append((name, at + part.index(name)))
@@ -119,9 +131,17 @@ class _IgnoreComments:
 
 def _unknown_rule_finding(path: str, line: int, column: int, name: str, known: Iterable[str]) -> Finding:
     close = nearest(name, known)
-    return Finding(path, line, column, line, column + len(name), "warning", "unknown-rule",
-                   f"`{name}` in an ignore comment is not a rule: it silences nothing",
-                   f"did you mean `{close}`?" if close else None)
+    return Finding(
+        path,
+        line,
+        column,
+        line,
+        column + len(name),
+        "warning",
+        "unknown-rule",
+        f"`{name}` in an ignore comment is not a rule: it silences nothing",
+        f"did you mean `{close}`?" if close else None,
+    )
 
 
 def lint(pack_text: str, path: str = "<pack>") -> List[Finding]:
@@ -142,10 +162,20 @@ def _file_finding(path: str, rule: str, message: str) -> Finding:
 
 
 def _unreadable_finding(problem: UnreadablePack) -> Finding:
-    detail = problem.message[len(problem.path) + 2:] if problem.message.startswith(problem.path + ": ") \
-        else problem.message
-    return Finding(problem.path, problem.line, problem.column, problem.line, problem.column, "error", "toml-syntax",
-                   f"{detail}: the pack is not TOML 1.0, so the resolver reads it as malformed", None)
+    detail = (
+        problem.message[len(problem.path) + 2 :] if problem.message.startswith(problem.path + ": ") else problem.message
+    )
+    return Finding(
+        problem.path,
+        problem.line,
+        problem.column,
+        problem.line,
+        problem.column,
+        "error",
+        "toml-syntax",
+        f"{detail}: the pack is not TOML 1.0, so the resolver reads it as malformed",
+        None,
+    )
 
 
 def _lint_file(key: str, path: str) -> List[Finding]:
@@ -169,12 +199,20 @@ def lint_dir(directory: PathLike) -> List[Finding]:
     keys = {key for key, _ in files}
     for key, path in files:
         if "/" not in key:
-            findings.append(_file_finding(
-                path, "pack-name", f"`{key}` is not inside a profile folder: no query looks it up, as pack keys "
-                "are `<profile>/<domain>.zorv.toml` or `<profile>/<domain>.toml`"))
+            findings.append(
+                _file_finding(
+                    path,
+                    "pack-name",
+                    f"`{key}` is not inside a profile folder: no query looks it up, as pack keys "
+                    "are `<profile>/<domain>.zorv.toml` or `<profile>/<domain>.toml`",
+                )
+            )
         elif key.endswith(".toml") and not key.endswith(".zorv.toml") and key[:-5] + ".zorv.toml" in keys:
-            findings.append(_file_finding(
-                path, "shadowed-pack", f"`{key}` is never read: `{key[:-5]}.zorv.toml` is looked up first"))
+            findings.append(
+                _file_finding(
+                    path, "shadowed-pack", f"`{key}` is never read: `{key[:-5]}.zorv.toml` is looked up first"
+                )
+            )
         findings += _lint_file(key, path)
     return sorted(findings, key=lambda f: (f.path, f.line, f.column))
 
@@ -214,8 +252,12 @@ def _summary(findings: Sequence[Finding]) -> str:
 def format_text(findings: Sequence[Finding]) -> str:
     """One line per finding, ``path:line:column: severity: message [rule]``
     and the suggestion, if any, after `` (``; then a summary line."""
-    lines = [f"{f.path}:{f.line}:{f.column}: {f.severity}: {f.message}"
-             + (f" ({f.suggestion})" if f.suggestion else "") + f" [{f.rule}]" for f in findings]
+    lines = [
+        f"{f.path}:{f.line}:{f.column}: {f.severity}: {f.message}"
+        + (f" ({f.suggestion})" if f.suggestion else "")
+        + f" [{f.rule}]"
+        for f in findings
+    ]
     return "\n".join(lines + [_summary(findings)]) + "\n"
 
 
@@ -253,20 +295,44 @@ def format_sarif(findings: Sequence[Finding]) -> str:
     readme = _help_uri()
     driver = {
         "name": "zorv",
-        "rules": [{"id": rule["id"], "shortDescription": {"text": rule["description"]},
-                   "help": {"text": rule["doc"]}, "helpUri": f"{readme}#{rule['anchor']}",
-                   "defaultConfiguration": {"level": rule["severity"]}} for rule in listed],
+        "rules": [
+            {
+                "id": rule["id"],
+                "shortDescription": {"text": rule["description"]},
+                "help": {"text": rule["doc"]},
+                "helpUri": f"{readme}#{rule['anchor']}",
+                "defaultConfiguration": {"level": rule["severity"]},
+            }
+            for rule in listed
+        ],
     }
     results = []
     for f in findings:
         text = f.message + (f" ({f.suggestion})" if f.suggestion else "")
-        results.append({
-            "ruleId": f.rule, "ruleIndex": index[f.rule], "level": f.severity, "message": {"text": text},
-            "locations": [{"physicalLocation": {
-                "artifactLocation": {"uri": _uri(f.path)},
-                "region": {"startLine": f.line, "startColumn": f.column,
-                           "endLine": f.end_line, "endColumn": f.end_column}}}],
-        })
-    log = {"$schema": "https://json.schemastore.org/sarif-2.1.0.json", "version": "2.1.0",
-           "runs": [{"tool": {"driver": driver}, "columnKind": "unicodeCodePoints", "results": results}]}
+        results.append(
+            {
+                "ruleId": f.rule,
+                "ruleIndex": index[f.rule],
+                "level": f.severity,
+                "message": {"text": text},
+                "locations": [
+                    {
+                        "physicalLocation": {
+                            "artifactLocation": {"uri": _uri(f.path)},
+                            "region": {
+                                "startLine": f.line,
+                                "startColumn": f.column,
+                                "endLine": f.end_line,
+                                "endColumn": f.end_column,
+                            },
+                        }
+                    }
+                ],
+            }
+        )
+    log = {
+        "$schema": "https://json.schemastore.org/sarif-2.1.0.json",
+        "version": "2.1.0",
+        "runs": [{"tool": {"driver": driver}, "columnKind": "unicodeCodePoints", "results": results}],
+    }
     return json.dumps(log, ensure_ascii=False, indent=2) + "\n"

@@ -63,8 +63,11 @@ def _read_git_folder(revision: str, folder: str, cwd: str, spec: str) -> str:
     path = _git_folder_path(folder, spec)
     root = _git(["rev-parse", "--show-toplevel"], cwd, spec).decode("utf-8", "surrogateescape").rstrip("\n")
     try:
-        commit = _git(["rev-parse", "--verify", "--quiet", "--end-of-options", revision + "^{commit}"], root,
-                      spec).decode("ascii").strip()
+        commit = (
+            _git(["rev-parse", "--verify", "--quiet", "--end-of-options", revision + "^{commit}"], root, spec)
+            .decode("ascii")
+            .strip()
+        )
     except PackLoadError as error:
         raise PackLoadError(f"{spec}: no revision {revision!r} in the repository at {root}") from error
     tree = commit + (":" + path if path else "^{tree}")
@@ -92,8 +95,9 @@ def _read_git_folder(revision: str, folder: str, cwd: str, spec: str) -> str:
         try:
             packs[key] = data.decode("utf-8")
         except UnicodeDecodeError as error:
-            raise PackLoadError(f"{spec}/{key}: not UTF-8 text (byte {error.start + 1} cannot start or continue "
-                                "a character)") from error
+            raise PackLoadError(
+                f"{spec}/{key}: not UTF-8 text (byte {error.start + 1} cannot start or continue a character)"
+            ) from error
     return json.dumps(packs, ensure_ascii=False)
 
 
@@ -107,7 +111,6 @@ def _read_blobs(object_ids: List[str], root: str, spec: str) -> List[bytes]:
     for _ in object_ids:
         header_end = output.index(b"\n", at)
         size = int(output[at:header_end].split(b" ")[2])
-        contents.append(output[header_end + 1:header_end + 1 + size])
+        contents.append(output[header_end + 1 : header_end + 1 + size])
         at = header_end + 1 + size + 1
     return contents
-

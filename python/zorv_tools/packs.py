@@ -92,7 +92,7 @@ def read_pack_bytes(key: str, path: str) -> Tuple[str, Optional[UnreadablePack]]
     try:
         return data.decode("utf-8"), None
     except UnicodeDecodeError as error:
-        line, column = _position(data[:error.start].decode("utf-8"))
+        line, column = _position(data[: error.start].decode("utf-8"))
         # Each byte that is not UTF-8 decodes to one lone surrogate, which
         # no UTF-8 text holds, so only those become NUL.
         text = _ESCAPED_BYTE.sub("\0", data.decode("utf-8", errors="surrogateescape"))

@@ -11,8 +11,15 @@ from typing import Any, Dict, Iterable, List, Optional, Tuple
 
 from .names import nearest
 
-__all__ = ["DIALS", "QUERY_KEYS", "decision_warnings", "many_query_key_warnings", "override_warnings", "query_object",
-           "unrecognised_dial"]
+__all__ = [
+    "DIALS",
+    "QUERY_KEYS",
+    "decision_warnings",
+    "many_query_key_warnings",
+    "override_warnings",
+    "query_object",
+    "unrecognised_dial",
+]
 
 # A query with thousands of stray keys gets this many warnings and a count.
 MOST_KEY_WARNINGS = 5
@@ -45,8 +52,10 @@ def many_query_key_warnings(queries: Iterable[Tuple[str, Dict[str, Any]]]) -> Li
                 more += 1
                 continue
             close = nearest(key, QUERY_KEYS)
-            warnings.append(f"{place}the query key `{key}` is not one the resolver reads: it is ignored"
-                            + (f" (did you mean `{close}`?)" if close else ""))
+            warnings.append(
+                f"{place}the query key `{key}` is not one the resolver reads: it is ignored"
+                + (f" (did you mean `{close}`?)" if close else "")
+            )
     if more:
         warnings.append(f"{more} more query keys the resolver does not read")
     return warnings
@@ -61,8 +70,10 @@ def override_warnings(strictness: Optional[str]) -> List[str]:
 
 
 def _dial_warning(dial: str, given: str, close: Optional[str]) -> str:
-    return (f"the dial `{dial}` from {given} is none of {', '.join(DIALS)}: it resolves like aggressive, "
-            "requiring the whole universe" + (f" (did you mean `{close}`?)" if close else ""))
+    return (
+        f"the dial `{dial}` from {given} is none of {', '.join(DIALS)}: it resolves like aggressive, "
+        "requiring the whole universe" + (f" (did you mean `{close}`?)" if close else "")
+    )
 
 
 def unrecognised_dial(explained: Dict[str, Any]) -> bool:
@@ -81,16 +92,23 @@ def decision_warnings(explained: Dict[str, Any], subject: Any, pack_keys: Iterab
         dial = strictness["effective"]
         given = "the override" if strictness["from"] == "override" else f"`{source}`"
         warnings.append(_dial_warning(dial, given, nearest(dial, DIALS)))
-    if strictness["effective"] == "as_configured" and explained["fall_back"] is None and \
-            any(entry["reason"] == "universe" for entry in explained["controls"]):
-        warnings.append(f"`{source}` does not list the subject {json.dumps(subject, ensure_ascii=False)}: "
-                        "as_configured then requires the whole universe")
+    if (
+        strictness["effective"] == "as_configured"
+        and explained["fall_back"] is None
+        and any(entry["reason"] == "universe" for entry in explained["controls"])
+    ):
+        warnings.append(
+            f"`{source}` does not list the subject {json.dumps(subject, ensure_ascii=False)}: "
+            "as_configured then requires the whole universe"
+        )
     fall_back = explained["fall_back"]
     if fall_back is not None and fall_back["kind"] == "missing":
         tried = explained["pack"]["tried"]
         keys = list(pack_keys)
         near = sorted({found for found in (nearest(key, keys, 3) for key in tried) if found is not None})
         have = f"the nearest there is `{near[0]}`" if near else f"there are {len(keys)} other pack(s)"
-        warnings.append(f"no pack under {' or '.join(f'`{key}`' for key in tried)}; {have}: the decision "
-                        "requires the whole universe")
+        warnings.append(
+            f"no pack under {' or '.join(f'`{key}`' for key in tried)}; {have}: the decision "
+            "requires the whole universe"
+        )
     return warnings

@@ -87,7 +87,7 @@ def _line_fault(packs: Resolver, number: int, line: str, strictness: Optional[st
         if where is None or where.group(1) != "1":
             return QueryFileError(f"{number}:1: {message}")
         column = where.group(2)
-        return QueryFileError(f"{number}:{column}: {message[:where.start()]} at line {number} column {column}")
+        return QueryFileError(f"{number}:{column}: {message[: where.start()]} at line {number} column {column}")
     return None
 
 

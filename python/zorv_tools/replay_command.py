@@ -5,8 +5,8 @@ import json
 import sys
 from typing import IO, Any, Callable, Dict
 
-from .pack_set import PackSet
 from .log_replay import ReplayError, replay_files
+from .pack_set import PackSet
 
 __all__ = ["add_replay_command", "format_markdown", "format_text"]
 
@@ -25,8 +25,9 @@ def _changes(example: Dict[str, Any]) -> str:
     old = provenance if isinstance(provenance, dict) else {}
     for name, value in example["after"]["provenance"].items():
         if old.get(name) != value:
-            parts.append(f"{name} {json.dumps(old.get(name), ensure_ascii=False)} -> "
-                         f"{json.dumps(value, ensure_ascii=False)}")
+            parts.append(
+                f"{name} {json.dumps(old.get(name), ensure_ascii=False)} -> {json.dumps(value, ensure_ascii=False)}"
+            )
     return "; ".join(parts)
 
 
@@ -49,8 +50,10 @@ def format_text(summary: Dict[str, Any]) -> str:
         f"{summary['provenance_only']} provenance only), {summary['bad']} bad lines skipped",
     ]
     for stem, counts in summary["by_pack"].items():
-        lines.append(f"  {stem}: {counts['records']} records, {counts['changed']} changed, "
-                     f"{counts['loosened']} loosened, {counts['tightened']} tightened")
+        lines.append(
+            f"  {stem}: {counts['records']} records, {counts['changed']} changed, "
+            f"{counts['loosened']} loosened, {counts['tightened']} tightened"
+        )
     for name in ("lost", "gained"):
         if summary[name]:
             counted = ", ".join(f"{control} ({count})" for control, count in summary[name].items())
@@ -68,22 +71,31 @@ def _cell(text: str) -> str:
 
 def format_markdown(summary: Dict[str, Any]) -> str:
     """The summary as a Markdown report, for a pull request comment."""
-    lines = ["## Replay of recorded decisions", "",
-             "| records | unchanged | changed | loosened | tightened | provenance only | bad |",
-             "|---:|---:|---:|---:|---:|---:|---:|",
-             "| " + " | ".join(str(summary[name]) for name in
-                              ("records", "unchanged", "changed", "loosened", "tightened", "provenance_only", "bad"))
-             + " |"]
+    lines = [
+        "## Replay of recorded decisions",
+        "",
+        "| records | unchanged | changed | loosened | tightened | provenance only | bad |",
+        "|---:|---:|---:|---:|---:|---:|---:|",
+        "| "
+        + " | ".join(
+            str(summary[name])
+            for name in ("records", "unchanged", "changed", "loosened", "tightened", "provenance_only", "bad")
+        )
+        + " |",
+    ]
     if summary["by_pack"]:
         lines += ["", "| pack | records | changed | loosened | tightened |", "|---|---:|---:|---:|---:|"]
         for stem, counts in summary["by_pack"].items():
-            lines.append(f"| {_cell(stem)} | {counts['records']} | {counts['changed']} | "
-                         f"{counts['loosened']} | {counts['tightened']} |")
+            lines.append(
+                f"| {_cell(stem)} | {counts['records']} | {counts['changed']} | "
+                f"{counts['loosened']} | {counts['tightened']} |"
+            )
     if summary["lost"] or summary["gained"]:
         lines += ["", "| control | lost | gained |", "|---|---:|---:|"]
         for control in sorted(set(summary["lost"]) | set(summary["gained"])):
-            lines.append(f"| {_cell(control)} | {summary['lost'].get(control, 0)} | "
-                         f"{summary['gained'].get(control, 0)} |")
+            lines.append(
+                f"| {_cell(control)} | {summary['lost'].get(control, 0)} | {summary['gained'].get(control, 0)} |"
+            )
     if summary["examples"]:
         lines += ["", "### Examples", ""]
         for example in summary["examples"]:
@@ -121,21 +133,35 @@ def _count(text: str) -> int:
     return value
 
 
-def add_replay_command(commands: Any, add_packs_options: Callable[[argparse.ArgumentParser], None],
-                       packs_json_of: Callable[[argparse.Namespace, Callable[[str], None]], str]) -> None:
+def add_replay_command(
+    commands: Any,
+    add_packs_options: Callable[[argparse.ArgumentParser], None],
+    packs_json_of: Callable[[argparse.Namespace, Callable[[str], None]], str],
+) -> None:
     """Adds ``replay`` to the command's subparsers."""
     parser = commands.add_parser(
-        "replay", help="decide logged queries again and report what changed",
+        "replay",
+        help="decide logged queries again and report what changed",
         description="Decide every record of the decision logs (JSON Lines, as `zorv resolve --many --log` writes "
-        "them) again under the packs, and compare each with the decision it recorded.")
+        "them) again under the packs, and compare each with the decision it recorded.",
+    )
     add_packs_options(parser)
     parser.add_argument("logs", nargs="+", metavar="LOG", help="decision log file, or - for standard input")
-    parser.add_argument("--format", choices=["text", "json", "markdown"], default="text",
-                        help="a summary in text (default), the JSON summary, or a Markdown report")
-    parser.add_argument("--fail-on", choices=["loosen", "any"],
-                        help="exit 1 when a record was loosened (loosen) or changed at all (any)")
-    parser.add_argument("--examples", type=_count, default=20, metavar="N",
-                        help="show the first N changed records (default 20)")
-    parser.add_argument("--skip-bad", action="store_true",
-                        help="count lines that are not records instead of stopping at the first")
+    parser.add_argument(
+        "--format",
+        choices=["text", "json", "markdown"],
+        default="text",
+        help="a summary in text (default), the JSON summary, or a Markdown report",
+    )
+    parser.add_argument(
+        "--fail-on",
+        choices=["loosen", "any"],
+        help="exit 1 when a record was loosened (loosen) or changed at all (any)",
+    )
+    parser.add_argument(
+        "--examples", type=_count, default=20, metavar="N", help="show the first N changed records (default 20)"
+    )
+    parser.add_argument(
+        "--skip-bad", action="store_true", help="count lines that are not records instead of stopping at the first"
+    )
     parser.set_defaults(run=lambda args, out, warn: _run(lambda parsed: packs_json_of(parsed, warn), args, out))

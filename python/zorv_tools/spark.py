@@ -50,7 +50,9 @@ def resolve(df: Any, packs: Packs, strictness_override: Optional[str] = None) ->
 
     text, sha256 = packs_text(packs)
     decided = {field.name for field in _spark_fields()}
-    schema = spark_types.StructType([field for field in df.schema.fields if field.name not in decided] + _spark_fields())
+    schema = spark_types.StructType(
+        [field for field in df.schema.fields if field.name not in decided] + _spark_fields()
+    )
     decision_schema()  # pyarrow is needed on the workers; fail here on the driver first
 
     def decide(batches: Iterator[Any]) -> Iterator[Any]:

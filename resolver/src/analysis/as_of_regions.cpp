@@ -28,12 +28,13 @@ std::vector<AsOfRegion> as_of_regions(std::vector<std::string> bounds) {
   // Below the lowest bound: empty only when that bound is the empty text.
   if (!bounds.front().empty()) {
     const std::string readable = "0000-01-01";
-    regions.push_back({AsOfRange{.from = std::nullopt, .until = bounds.front()}, readable < bounds.front() ? readable : std::string()});
+    regions.push_back({AsOfRange{.from = std::nullopt, .until = bounds.front()},
+                       readable < bounds.front() ? readable : std::string()});
   }
   for (std::size_t i = 0; i < bounds.size(); ++i) {
     const std::string& bound = bounds[i];
-    regions.push_back({AsOfRange{.from = bound, .from_inclusive = true, .until = bound, .until_inclusive = true},
-                       bound});
+    regions.push_back(
+        {AsOfRange{.from = bound, .from_inclusive = true, .until = bound, .until_inclusive = true}, bound});
     std::optional<std::string> next;
     if (i + 1 < bounds.size()) next = bounds[i + 1];
     if (std::optional<std::string> sample = sample_above(bound, next)) {

@@ -51,8 +51,7 @@ struct ReachedPack {
 
 // The answer for `query` (its universe is not read) when it reaches
 // `reached`, with the override `dial`.
-PackAnswer pack_answer(const ReachedPack& reached, const std::optional<Strictness>& dial,
-                       const RegulatoryQuery& query);
+PackAnswer pack_answer(const ReachedPack& reached, const std::optional<Strictness>& dial, const RegulatoryQuery& query);
 
 // A key that is not in `named`: `preferred`, else `preferred` with "_2",
 // "_3", ... appended.

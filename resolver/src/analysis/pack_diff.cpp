@@ -44,7 +44,8 @@ class VersionAnswers {
  public:
   explicit VersionAnswers(const ReachedPack& reached) : reached_(reached) {}
 
-  const PackAnswer* answer(const RegulatoryQuery& query, std::size_t dial_index, const std::optional<Strictness>& dial) {
+  const PackAnswer* answer(const RegulatoryQuery& query, std::size_t dial_index,
+                           const std::optional<Strictness>& dial) {
     Key key{0, std::nullopt, nullptr};  // no pack: one answer for every query
     if (reached_.pack != nullptr) {
       const AnswerModel model =
@@ -186,8 +187,8 @@ struct StemDiff {
         .domain = query.domain,
         .subject = query.subject,
         .universe = {witness_control(change, unnamed)},
-        .as_of = change.without_date ? std::nullopt
-                                     : std::optional<std::string>(regions[pair.places.front() - 1].sample),
+        .as_of =
+            change.without_date ? std::nullopt : std::optional<std::string>(regions[pair.places.front() - 1].sample),
         .dial = change.dial,
     };
     change.before = *pair.before;
@@ -232,7 +233,7 @@ PackDiff diff_packs(const PackLookup& before_packs, const std::vector<std::strin
   Version before{before_packs, {}};
   Version after{after_packs, {}};
   const std::array<std::optional<Strictness>, 4> dials = {std::nullopt, Strictness::aggressive(),
-                                                           Strictness::as_configured(), Strictness::minimal()};
+                                                          Strictness::as_configured(), Strictness::minimal()};
   PackDiff diff;
   diff.stems = stems.size();
   for (const std::string& stem : stems) {

@@ -47,9 +47,7 @@ struct PackChange {
   DiffWitness witness;
 
   // Some query would require less.
-  bool loosens() const {
-    return removed.form == RequiredRule::Form::all_except || !removed.keys.empty();
-  }
+  bool loosens() const { return removed.form == RequiredRule::Form::all_except || !removed.keys.empty(); }
 };
 
 struct PackDiff {

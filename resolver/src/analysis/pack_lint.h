@@ -21,7 +21,7 @@ struct LintFinding {
   std::size_t offset = 0;  // where the range starts
   std::size_t end = 0;     // just past it
   LintSeverity severity = LintSeverity::warning;
-  std::string_view rule;   // one of lint_rule (lint_rules.h)
+  std::string_view rule;  // one of lint_rule (lint_rules.h)
   std::string message;
   std::optional<std::string> suggestion;
 };

@@ -62,7 +62,8 @@ AnswerModel answer_model(const PolicyPack& pack, const std::optional<Strictness>
       model.list = &*pack.legally_required;
       break;
     case Strictness::Level::aggressive:
-    case Strictness::Level::unrecognised: break;
+    case Strictness::Level::unrecognised:
+      break;
   }
   return model;
 }

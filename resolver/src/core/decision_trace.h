@@ -21,13 +21,13 @@
 namespace zorv {
 
 enum class ControlReason {
-  universe,             // required: the dial keeps the whole universe
-  subject_list,         // required: the subject's list names it
+  universe,      // required: the dial keeps the whole universe
+  subject_list,  // required: the subject's list names it
   not_in_subject_list,
-  legal_floor,          // required: the floor names it under minimal
+  legal_floor,  // required: the floor names it under minimal
   not_in_legal_floor,
-  prohibited,           // removed by the prohibited list
-  fall_back,            // required: the decision fell back
+  prohibited,  // removed by the prohibited list
+  fall_back,   // required: the decision fell back
 };
 
 struct TracedFallBack {

@@ -17,8 +17,7 @@ const PackCache::Entry& PackCache::entry(const PackLookup& packs, std::string_vi
   return entries_.emplace(std::string(key), std::move(entry)).first->second;
 }
 
-std::array<std::string, 2> InMemoryRegulatoryPolicyAdapter::lookup_keys(
-    const RegulatoryQuery& query) {
+std::array<std::string, 2> InMemoryRegulatoryPolicyAdapter::lookup_keys(const RegulatoryQuery& query) {
   // Profile and domain go in verbatim: a "/" inside either is not escaped,
   // so profile "a/b" and domain "c" look up "a/b/c.zorv.toml".
   std::string stem;
@@ -27,8 +26,7 @@ std::array<std::string, 2> InMemoryRegulatoryPolicyAdapter::lookup_keys(
   return {stem + ".zorv.toml", stem + ".toml"};
 }
 
-ControlDecision InMemoryRegulatoryPolicyAdapter::required_controls(
-    const RegulatoryQuery& query) const {
+ControlDecision InMemoryRegulatoryPolicyAdapter::required_controls(const RegulatoryQuery& query) const {
   const std::array<std::string, 2> keys = lookup_keys(query);
   std::string storage;
   for (const std::string& key : keys) {
@@ -45,7 +43,7 @@ ControlDecision InMemoryRegulatoryPolicyAdapter::required_controls(
 }
 
 ControlDecision InMemoryRegulatoryPolicyAdapter::traced_controls(const RegulatoryQuery& query,
-                                                                DecisionTrace& trace) const {
+                                                                 DecisionTrace& trace) const {
   trace.tried = lookup_keys(query);
   std::string storage;
   std::optional<std::string_view> text;
@@ -56,9 +54,9 @@ ControlDecision InMemoryRegulatoryPolicyAdapter::traced_controls(const Regulator
     }
   }
   if (!text) {
-    trace_fall_back(trace, query,
-                    {FallBackKind::missing, "no pack under `" + trace.tried[0] + "` or `" + trace.tried[1] + "`",
-                     std::nullopt});
+    trace_fall_back(
+        trace, query,
+        {FallBackKind::missing, "no pack under `" + trace.tried[0] + "` or `" + trace.tried[1] + "`", std::nullopt});
     return fail_closed_decision(query, fall_back_marker(FallBackKind::missing, trace.tried[0]));
   }
   trace.pack_text = std::string(*text);

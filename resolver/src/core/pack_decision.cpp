@@ -60,10 +60,14 @@ void trace_controls(DecisionTrace& trace, const AnswerModel& model, const Contro
 
 std::string_view fall_back_kind_name(FallBackKind kind) {
   switch (kind) {
-    case FallBackKind::missing: return "missing";
-    case FallBackKind::malformed: return "malformed";
-    case FallBackKind::outside_window: return "outside-effective-envelope";
-    case FallBackKind::minimal_missing_floor: break;
+    case FallBackKind::missing:
+      return "missing";
+    case FallBackKind::malformed:
+      return "malformed";
+    case FallBackKind::outside_window:
+      return "outside-effective-envelope";
+    case FallBackKind::minimal_missing_floor:
+      break;
   }
   return "minimal-missing-floor";
 }
@@ -114,8 +118,8 @@ ControlDecision decide_from_pack(const PolicyPack* pack, std::string_view source
     if (trace != nullptr) trace_fall_back(*trace, query, {FallBackKind::malformed, "", std::nullopt});
     return fail_closed_decision(query, fall_back_marker(FallBackKind::malformed, source));
   }
-  const AnswerModel model = answer_model(*pack, strictness_override, query.subject,
-                                         as_of_place(pack->meta, query.as_of));
+  const AnswerModel model =
+      answer_model(*pack, strictness_override, query.subject, as_of_place(pack->meta, query.as_of));
   if (model.fall_back) {
     if (trace != nullptr) {
       trace_fall_back(*trace, query, {*model.fall_back, fall_back_detail(model, *pack, query), std::nullopt});

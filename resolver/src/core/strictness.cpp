@@ -11,10 +11,14 @@ Strictness Strictness::parse(std::string_view text) {
 
 std::string_view Strictness::text_form() const {
   switch (level_) {
-    case Level::aggressive: return "aggressive";
-    case Level::as_configured: return "as_configured";
-    case Level::minimal: return "minimal";
-    case Level::unrecognised: break;
+    case Level::aggressive:
+      return "aggressive";
+    case Level::as_configured:
+      return "as_configured";
+    case Level::minimal:
+      return "minimal";
+    case Level::unrecognised:
+      break;
   }
   return unrecognised_text_;
 }

@@ -18,7 +18,7 @@ namespace zorv::json {
 
 struct ArrayElements {
   std::vector<std::string_view> elements;  // views into the text, trimmed
-  int deepest = 0;  // the deepest nesting inside any element, the array not counted
+  int deepest = 0;                         // the deepest nesting inside any element, the array not counted
 };
 
 // The elements of `text` when it is, at its top level, whitespace, "[",

@@ -8,8 +8,8 @@ std::string fault_message(std::string_view prefix, std::string_view text, const 
   const std::string_view consumed = text.substr(0, std::min(fault.offset, text.size()));
   const size_t line = 1 + static_cast<size_t>(std::count(consumed.begin(), consumed.end(), '\n'));
   const size_t last_line_feed = consumed.rfind('\n');
-  const size_t column = last_line_feed == std::string_view::npos ? consumed.size()
-                                                                 : consumed.size() - last_line_feed - 1;
+  const size_t column =
+      last_line_feed == std::string_view::npos ? consumed.size() : consumed.size() - last_line_feed - 1;
   std::string message;
   message.reserve(prefix.size() + fault.description.size() + 48);
   message.append(prefix).append(fault.description);

@@ -22,12 +22,24 @@ std::string quoted_for_fault(std::string_view text) {
   for (const char ch : text) {
     const auto c = static_cast<unsigned char>(ch);
     switch (c) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
-      case '\0': out += "\\0"; break;
+      case '"':
+        out += "\\\"";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
+      case '\0':
+        out += "\\0";
+        break;
       default:
         if (c < 0x20 || c == 0x7F) {
           out += "\\u{";
@@ -47,8 +59,7 @@ std::string quoted_for_fault(std::string_view text) {
 // with a fractional part: 1e3 reads 1000.0, 2^64 reads 18446744073709552000.0.
 std::string float_for_fault(double value) {
   char scientific[64];
-  const auto result =
-      std::to_chars(scientific, scientific + sizeof scientific, value, std::chars_format::scientific);
+  const auto result = std::to_chars(scientific, scientific + sizeof scientific, value, std::chars_format::scientific);
   const std::string_view text(scientific, static_cast<size_t>(result.ptr - scientific));
   const size_t e = text.find('e');
   std::string out;
@@ -88,9 +99,7 @@ bool JsonReader::fail(std::string description, std::size_t offset) {
   return false;
 }
 
-bool JsonReader::fail_syntax(std::string description) {
-  return fail(std::move(description), pos_ + 1);
-}
+bool JsonReader::fail_syntax(std::string description) { return fail(std::move(description), pos_ + 1); }
 
 bool JsonReader::fail_eof(std::string_view what) {
   return fail("EOF while parsing " + std::string(what), text_.size());
@@ -184,8 +193,7 @@ bool JsonReader::scan_number(Number& out, bool syntax_only) {
     std::uint64_t magnitude = 0;
     const auto digits = text_.substr(integer_start, integer_end - integer_start);
     const auto parsed = std::from_chars(digits.data(), digits.data() + digits.size(), magnitude);
-    const bool fits = parsed.ec == std::errc() &&
-                      (!negative || magnitude <= (std::uint64_t{1} << 63));
+    const bool fits = parsed.ec == std::errc() && (!negative || magnitude <= (std::uint64_t{1} << 63));
     if (fits) {
       out.kind = negative ? Number::Kind::negative_integer : Number::Kind::unsigned_integer;
       out.magnitude = magnitude;
@@ -226,8 +234,10 @@ bool JsonReader::invalid_type(std::string_view expected) {
     return fail("invalid type: " + found + ", expected " + std::string(expected), offset);
   };
   switch (text_[pos_]) {
-    case '[': return wrong("sequence", pos_);
-    case '{': return wrong("map", pos_);
+    case '[':
+      return wrong("sequence", pos_);
+    case '{':
+      return wrong("map", pos_);
     case '"': {
       RawJsonString raw;
       if (!scan_string_here(raw)) return false;
@@ -252,8 +262,7 @@ bool JsonReader::invalid_type(std::string_view expected) {
       case Number::Kind::unsigned_integer:
         return wrong("integer `" + std::to_string(number.magnitude) + "`", pos_);
       case Number::Kind::negative_integer:
-        return wrong("integer `" + std::string(number.magnitude ? "-" : "") +
-                         std::to_string(number.magnitude) + "`",
+        return wrong("integer `" + std::string(number.magnitude ? "-" : "") + std::to_string(number.magnitude) + "`",
                      pos_);
       case Number::Kind::floating:
         return wrong("floating point `" + float_for_fault(number.floating) + "`", pos_);
@@ -328,8 +337,7 @@ bool JsonReader::read_u64(std::uint64_t& out) {
         out = 0;
         return true;
       }
-      return fail("invalid value: integer `-" + std::to_string(number.magnitude) + "`, expected u64",
-                  pos_);
+      return fail("invalid value: integer `-" + std::to_string(number.magnitude) + "`, expected u64", pos_);
     case Number::Kind::floating:
       break;
   }
@@ -458,8 +466,7 @@ bool JsonReader::read_string_views(std::vector<std::string_view>& out, std::dequ
   return ok;
 }
 
-bool JsonReader::read_record(const RecordShape& shape,
-                             const std::function<bool(std::size_t)>& read_field) {
+bool JsonReader::read_record(const RecordShape& shape, const std::function<bool(std::size_t)>& read_field) {
   skip_whitespace();
   if (at_end()) return fail_eof("a value");
   if (text_[pos_] != '{') return invalid_type(shape.name);

@@ -50,7 +50,14 @@ bool scan_escape(std::string_view text, size_t pos, size_t& next, text::Fault& f
     return false;
   }
   switch (text[pos + 1]) {
-    case '"': case '\\': case '/': case 'b': case 'f': case 'n': case 'r': case 't':
+    case '"':
+    case '\\':
+    case '/':
+    case 'b':
+    case 'f':
+    case 'n':
+    case 'r':
+    case 't':
       next = pos + 2;
       return true;
     case 'u':
@@ -98,8 +105,8 @@ size_t find_special(std::string_view text, size_t pos, unsigned& high_bits) {
   while (pos + 16 <= size) {
     const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + pos));
     const __m128i is_control = _mm_cmpeq_epi8(_mm_max_epu8(chunk, control_max), control_max);
-    const __m128i special = _mm_or_si128(
-        _mm_or_si128(_mm_cmpeq_epi8(chunk, quote), _mm_cmpeq_epi8(chunk, backslash)), is_control);
+    const __m128i special =
+        _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(chunk, quote), _mm_cmpeq_epi8(chunk, backslash)), is_control);
     const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(special));
     const unsigned high = static_cast<unsigned>(_mm_movemask_epi8(chunk));
     if (mask != 0) {
@@ -245,8 +252,8 @@ bool escapes_are_valid(std::string_view text, size_t block_start, std::uint64_t 
     if (kind != 'u' || !hex4_at(text, at + 1, unit) || (unit >= 0xDC00 && unit <= 0xDFFF)) return false;
     if (unit >= 0xD800 && unit <= 0xDBFF) {
       unsigned trailing = 0;
-      if (at + 6 >= text.size() || text[at + 5] != '\\' || text[at + 6] != 'u' ||
-          !hex4_at(text, at + 7, trailing) || trailing < 0xDC00 || trailing > 0xDFFF) {
+      if (at + 6 >= text.size() || text[at + 5] != '\\' || text[at + 6] != 'u' || !hex4_at(text, at + 7, trailing) ||
+          trailing < 0xDC00 || trailing > 0xDFFF) {
         return false;
       }
       paired_at = at + 6;
@@ -258,8 +265,7 @@ bool escapes_are_valid(std::string_view text, size_t block_start, std::uint64_t 
 // Scans 64 bytes at a time. Succeeds for every valid literal, escapes of
 // every kind included; a literal with a fault is left to the precise scan,
 // which finds the first fault in text order.
-bool scan_string_quickly(std::string_view text, size_t open_quote, RawJsonString& raw, size_t& end,
-                         bool text_is_utf8) {
+bool scan_string_quickly(std::string_view text, size_t open_quote, RawJsonString& raw, size_t& end, bool text_is_utf8) {
   const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
   const size_t content_start = open_quote + 1;
   // Most keys and control identifiers are short and plain: one 32-byte look
@@ -271,8 +277,8 @@ bool scan_string_quickly(std::string_view text, size_t open_quote, RawJsonString
     for (int half = 0; half < 2; ++half) {
       const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + content_start + 16 * half));
       const auto mask = [&](__m128i v) { return static_cast<std::uint32_t>(_mm_movemask_epi8(v)) << (16 * half); };
-      special |= mask(_mm_or_si128(_mm_cmpeq_epi8(_mm_max_epu8(chunk, max), max),
-                                   _mm_cmpeq_epi8(chunk, _mm_set1_epi8('\\'))));
+      special |=
+          mask(_mm_or_si128(_mm_cmpeq_epi8(_mm_max_epu8(chunk, max), max), _mm_cmpeq_epi8(chunk, _mm_set1_epi8('\\'))));
       quotes |= mask(_mm_cmpeq_epi8(chunk, _mm_set1_epi8('"')));
       high |= mask(chunk);
     }
@@ -357,11 +363,21 @@ void append_unescaped(std::string& out, RawJsonString raw) {
     const char kind = content[pos + 1];
     size_t next = pos + 2;
     switch (kind) {
-      case 'b': out += '\b'; break;
-      case 'f': out += '\f'; break;
-      case 'n': out += '\n'; break;
-      case 'r': out += '\r'; break;
-      case 't': out += '\t'; break;
+      case 'b':
+        out += '\b';
+        break;
+      case 'f':
+        out += '\f';
+        break;
+      case 'n':
+        out += '\n';
+        break;
+      case 'r':
+        out += '\r';
+        break;
+      case 't':
+        out += '\t';
+        break;
       case 'u': {
         unsigned code_point = hex4(content.data() + pos + 2);
         next = pos + 6;
@@ -373,7 +389,9 @@ void append_unescaped(std::string& out, RawJsonString raw) {
         text::append_utf8(out, code_point);
         break;
       }
-      default: out += kind; break;  // '"', '\\' and '/' stand for themselves
+      default:
+        out += kind;
+        break;  // '"', '\\' and '/' stand for themselves
     }
     run_start = next;
     pos = content.find('\\', next);

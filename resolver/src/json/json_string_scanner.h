@@ -23,13 +23,13 @@ struct RawJsonString {
 // returns true; otherwise fills `fault` with the first problem in text order.
 // `text_is_utf8` says the whole text is known to be valid UTF-8, so the
 // literal's UTF-8 needs no check of its own.
-bool scan_string(std::string_view text, std::size_t open_quote, RawJsonString& raw,
-                 std::size_t& end, text::Fault& fault, bool text_is_utf8 = false);
+bool scan_string(std::string_view text, std::size_t open_quote, RawJsonString& raw, std::size_t& end,
+                 text::Fault& fault, bool text_is_utf8 = false);
 
 // The same scan done byte by byte, which scan_string falls back to for any
 // literal its block scan declines; also the reference it is tested against.
-bool scan_string_precisely(std::string_view text, std::size_t open_quote, RawJsonString& raw,
-                           std::size_t& end, text::Fault& fault);
+bool scan_string_precisely(std::string_view text, std::size_t open_quote, RawJsonString& raw, std::size_t& end,
+                           text::Fault& fault);
 
 // Decodes a literal that scan_string accepted.
 void append_unescaped(std::string& out, RawJsonString raw);

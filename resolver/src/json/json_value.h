@@ -28,8 +28,7 @@ struct BorrowedText {
 
 class JsonValue {
  public:
-  using Storage =
-      std::variant<std::nullptr_t, bool, std::uint64_t, std::string, BorrowedText, JsonArray, JsonObject>;
+  using Storage = std::variant<std::nullptr_t, bool, std::uint64_t, std::string, BorrowedText, JsonArray, JsonObject>;
 
   JsonValue() : storage_(nullptr) {}
   JsonValue(std::nullptr_t) : storage_(nullptr) {}

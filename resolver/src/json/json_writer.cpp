@@ -104,8 +104,6 @@ void append_uint(std::string& out, std::uint64_t number) {
   out.append(digits, result.ptr);
 }
 
-void append_value(std::string& out, const JsonValue& value) {
-  std::visit(ValueWriter{out}, value.storage());
-}
+void append_value(std::string& out, const JsonValue& value) { std::visit(ValueWriter{out}, value.storage()); }
 
 }  // namespace zorv::json

@@ -50,7 +50,8 @@ struct Batches {
 
 bool stream_error(ArrowArrayStream* stream, int code) {
   const char* detail = stream->get_last_error == nullptr ? nullptr : stream->get_last_error(stream);
-  const std::string message = std::string("the Arrow stream failed: ") + (detail != nullptr ? detail : std::strerror(code));
+  const std::string message =
+      std::string("the Arrow stream failed: ") + (detail != nullptr ? detail : std::strerror(code));
   PyErr_SetString(PyExc_ValueError, message.c_str());
   return false;
 }
@@ -135,12 +136,12 @@ PyObject* resolve_arrow(PyObject*, PyObject* args, PyObject* kwargs) {
     if (!(PyCapsule_CheckExact(data) ? read_stream(data, batches) : read_pair(data, batches))) return nullptr;
 
     Decided decided;
-    Py_BEGIN_ALLOW_THREADS
-    try {
+    Py_BEGIN_ALLOW_THREADS try {
       std::vector<wire::ArrowQueryColumns> columns;
       std::int64_t first_row = 0;
       for (std::size_t i = 0; i < batches.arrays.size(); ++i) {
-        wire::Result<wire::ArrowQueryColumns> read = wire::ArrowQueryColumns::read(*batches.schemas[i], *batches.arrays[i], first_row);
+        wire::Result<wire::ArrowQueryColumns> read =
+            wire::ArrowQueryColumns::read(*batches.schemas[i], *batches.arrays[i], first_row);
         if (!read.ok()) {
           decided.decisions.emplace(std::move(read.error()));
           break;
@@ -148,12 +149,12 @@ PyObject* resolve_arrow(PyObject*, PyObject* args, PyObject* kwargs) {
         first_row += read.value().length();
         columns.push_back(std::move(read.value()));
       }
-      if (!decided.decisions) decided.decisions.emplace(wire::ArrowDecisions::decide(*set, columns, strictness_override, threads));
+      if (!decided.decisions)
+        decided.decisions.emplace(wire::ArrowDecisions::decide(*set, columns, strictness_override, threads));
     } catch (...) {
       decided.fault = std::current_exception();
     }
-    Py_END_ALLOW_THREADS
-    if (decided.fault) std::rethrow_exception(decided.fault);
+    Py_END_ALLOW_THREADS if (decided.fault) std::rethrow_exception(decided.fault);
     if (!decided.decisions->ok()) return as_value_error(decided.decisions->error());
     const wire::ArrowDecisions& decisions = decided.decisions->value();
 
@@ -177,12 +178,10 @@ PyObject* resolve_arrow(PyObject*, PyObject* args, PyObject* kwargs) {
       targets.push_back(PyBytes_AsString(bytes));
     }
     // The bytes are this call's alone until it returns them.
-    Py_BEGIN_ALLOW_THREADS
-    for (std::size_t i = 0; i < targets.size(); ++i) {
+    Py_BEGIN_ALLOW_THREADS for (std::size_t i = 0; i < targets.size(); ++i) {
       decisions.write(static_cast<wire::ArrowDecisions::Buffer>(i), targets[i]);
     }
-    Py_END_ALLOW_THREADS
-    return result;
+    Py_END_ALLOW_THREADS return result;
   });
 }
 

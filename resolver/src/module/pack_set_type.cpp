@@ -26,9 +26,8 @@ namespace zorv::native {
 namespace {
 
 struct PackSetObject {
-  PyObject_HEAD
-  PyObject* text;        // the `str` the set was read from
-  wire::PackSet* set;    // owned; reads borrow `text`'s UTF-8 form
+  PyObject_HEAD PyObject* text;  // the `str` the set was read from
+  wire::PackSet* set;            // owned; reads borrow `text`'s UTF-8 form
 };
 
 // Queries at least this long are answered with the interpreter lock
@@ -66,14 +65,10 @@ PyObject* answer(bool release, Work work) {
     if (!release) return text_or_value_error(work());
     std::optional<wire::Result<std::string>> result;
     std::exception_ptr fault;
-    Py_BEGIN_ALLOW_THREADS
-    try {
-      result.emplace(work());
-    } catch (...) {
+    Py_BEGIN_ALLOW_THREADS try { result.emplace(work()); } catch (...) {
       fault = std::current_exception();
     }
-    Py_END_ALLOW_THREADS
-    if (fault) std::rethrow_exception(fault);
+    Py_END_ALLOW_THREADS if (fault) std::rethrow_exception(fault);
     return text_or_value_error(*result);
   });
 }
@@ -87,14 +82,10 @@ PyObject* pack_set_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
   return guarded_object([&]() -> PyObject* {
     std::optional<wire::Result<wire::PackSet>> read;
     std::exception_ptr fault;
-    Py_BEGIN_ALLOW_THREADS
-    try {
-      read.emplace(wire::PackSet::read(packs_json));
-    } catch (...) {
+    Py_BEGIN_ALLOW_THREADS try { read.emplace(wire::PackSet::read(packs_json)); } catch (...) {
       fault = std::current_exception();
     }
-    Py_END_ALLOW_THREADS
-    if (fault) std::rethrow_exception(fault);
+    Py_END_ALLOW_THREADS if (fault) std::rethrow_exception(fault);
     if (!read->ok()) return text_or_value_error(std::move(read->error()));
     auto set = std::make_unique<wire::PackSet>(std::move(read->value()));
     const auto alloc = reinterpret_cast<allocfunc>(PyType_GetSlot(type, Py_tp_alloc));
@@ -160,7 +151,8 @@ PyObject* pack_set_resolve_with_receipts(PyObject* self, PyObject* args, PyObjec
   std::string_view query_json;
   std::string_view ctx_json;
   std::optional<std::string_view> strictness_override;
-  if (!utf8_of(query, query_json) || !utf8_of(context, ctx_json) || !override_of(override_object, strictness_override)) return nullptr;
+  if (!utf8_of(query, query_json) || !utf8_of(context, ctx_json) || !override_of(override_object, strictness_override))
+    return nullptr;
   const wire::PackSet& set = set_of(self);
   return answer(static_cast<Py_ssize_t>(query_json.size()) >= kReleaseLockFrom,
                 [&] { return set.resolve_with_receipts_json(query_json, ctx_json, strictness_override); });
@@ -267,11 +259,7 @@ PyType_Slot kSlots[] = {
 };
 
 PyType_Spec kSpec = {
-    "zorv_tools._native.PackSet",
-    sizeof(PackSetObject),
-    0,
-    Py_TPFLAGS_DEFAULT | Py_TPFLAGS_BASETYPE,
-    kSlots,
+    "zorv_tools._native.PackSet", sizeof(PackSetObject), 0, Py_TPFLAGS_DEFAULT | Py_TPFLAGS_BASETYPE, kSlots,
 };
 
 // The type add_pack_set_type made, for pack_set_of's check; the module

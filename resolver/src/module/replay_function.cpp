@@ -48,14 +48,10 @@ PyObject* replay_lines(PyObject*, PyObject* args) {
     // block stays put while the lock is released.
     std::optional<std::string> summary;
     std::exception_ptr fault;
-    Py_BEGIN_ALLOW_THREADS
-    try {
-      summary.emplace(wire::replay_lines(*set, block, options));
-    } catch (...) {
+    Py_BEGIN_ALLOW_THREADS try { summary.emplace(wire::replay_lines(*set, block, options)); } catch (...) {
       fault = std::current_exception();
     }
-    Py_END_ALLOW_THREADS
-    if (fault) std::rethrow_exception(fault);
+    Py_END_ALLOW_THREADS if (fault) std::rethrow_exception(fault);
     return PyUnicode_DecodeUTF8(summary->data(), static_cast<Py_ssize_t>(summary->size()), "replace");
   });
 }

@@ -58,8 +58,7 @@ Utf8AndSize find_utf8_and_size() {
 #if defined(_WIN32)
   HMODULE stable_abi = GetModuleHandleW(L"python3.dll");
   if (stable_abi == nullptr) return nullptr;
-  return reinterpret_cast<Utf8AndSize>(
-      reinterpret_cast<void*>(GetProcAddress(stable_abi, "PyUnicode_AsUTF8AndSize")));
+  return reinterpret_cast<Utf8AndSize>(reinterpret_cast<void*>(GetProcAddress(stable_abi, "PyUnicode_AsUTF8AndSize")));
 #else
   return reinterpret_cast<Utf8AndSize>(dlsym(RTLD_DEFAULT, "PyUnicode_AsUTF8AndSize"));
 #endif
@@ -93,8 +92,7 @@ struct Signature {
   Py_ssize_t required_count;
 };
 
-constexpr Signature kResolveSignature{
-    "resolve", {"packs_json", "query_json", "strictness_override", nullptr}, 3, 2};
+constexpr Signature kResolveSignature{"resolve", {"packs_json", "query_json", "strictness_override", nullptr}, 3, 2};
 constexpr Signature kResolveWithReceiptsSignature{
     "resolve_with_receipts", {"packs_json", "query_json", "ctx_json", "strictness_override"}, 4, 3};
 
@@ -122,15 +120,14 @@ std::string join_quoted(const std::array<const char*, 4>& names, Py_ssize_t coun
 
 // Places positional and keyword arguments into `bound` (borrowed
 // references; nullptr for a parameter not given). On failure sets TypeError.
-bool bind_arguments(const Signature& signature, PyObject* args, PyObject* kwargs,
-                    std::array<PyObject*, 4>& bound) {
+bool bind_arguments(const Signature& signature, PyObject* args, PyObject* kwargs, std::array<PyObject*, 4>& bound) {
   bound.fill(nullptr);
   const Py_ssize_t positional = PyTuple_Size(args);
   if (positional < 0) return false;
   if (positional > signature.parameter_count) {
     set_type_error(PyUnicode_FromFormat("%s() takes from %zd to %zd positional arguments but %zd were given",
-                                        signature.function, signature.required_count,
-                                        signature.parameter_count, positional));
+                                        signature.function, signature.required_count, signature.parameter_count,
+                                        positional));
     return false;
   }
   for (Py_ssize_t i = 0; i < positional; ++i) bound[static_cast<size_t>(i)] = PyTuple_GetItem(args, i);
@@ -147,13 +144,11 @@ bool bind_arguments(const Signature& signature, PyObject* args, PyObject* kwargs
         ++index;
       }
       if (index == signature.parameter_count) {
-        set_type_error(PyUnicode_FromFormat("%s() got an unexpected keyword argument '%S'",
-                                            signature.function, key));
+        set_type_error(PyUnicode_FromFormat("%s() got an unexpected keyword argument '%S'", signature.function, key));
         return false;
       }
       if (bound[static_cast<size_t>(index)] != nullptr) {
-        set_type_error(PyUnicode_FromFormat("%s() got multiple values for argument '%s'",
-                                            signature.function,
+        set_type_error(PyUnicode_FromFormat("%s() got multiple values for argument '%s'", signature.function,
                                             signature.parameters[static_cast<size_t>(index)]));
         return false;
       }
@@ -170,9 +165,8 @@ bool bind_arguments(const Signature& signature, PyObject* args, PyObject* kwargs
   }
   if (missing_count > 0) {
     const std::string names = join_quoted(missing, missing_count);
-    set_type_error(PyUnicode_FromFormat("%s() missing %zd required positional argument%s: %s",
-                                        signature.function, missing_count,
-                                        missing_count == 1 ? "" : "s", names.c_str()));
+    set_type_error(PyUnicode_FromFormat("%s() missing %zd required positional argument%s: %s", signature.function,
+                                        missing_count, missing_count == 1 ? "" : "s", names.c_str()));
     return false;
   }
   return true;
@@ -250,8 +244,7 @@ PyObject* call_wire(const Signature& signature, PyObject* args, PyObject* kwargs
     const auto override_at = static_cast<size_t>(text_count);
     if (bound[override_at] != nullptr && bound[override_at] != Py_None) {
       std::string_view override_text;
-      if (!text_argument(bound[override_at], signature.parameters[override_at], override_text,
-                         encoded[override_at])) {
+      if (!text_argument(bound[override_at], signature.parameters[override_at], override_text, encoded[override_at])) {
         return nullptr;
       }
       strictness_override = override_text;
@@ -341,19 +334,20 @@ PyDoc_STRVAR(resolve_doc,
              "the caller's full universe with `provenance.fell_back = true`. `ValueError`\n"
              "always means the caller's JSON was unusable.");
 
-PyDoc_STRVAR(resolve_with_receipts_doc,
-             "resolve_with_receipts(packs_json, query_json, ctx_json, strictness_override=None)\n--\n\n"
-             "resolve_with_receipts(packs_json, query_json, ctx_json, strictness_override=None) -> str\n\n"
-             "Resolve AND serialize both receipt forms in one call (spec \xC2\xA7" "8) \xE2\x80\x94 the ISO/IEC\n"
-             "TS 27560 + W3C DPV JSON-LD document and the Kantara CR v1.1 shim.\n"
-             "`ctx_json` is the caller-supplied ReceiptContext. Returns\n"
-             "`{\"decision\": \xE2\x80\xA6, \"receipt_dpv27560\": \xE2\x80\xA6, \"receipt_kantara_cr_v1_1\": \xE2\x80\xA6}`.");
+PyDoc_STRVAR(
+    resolve_with_receipts_doc,
+    "resolve_with_receipts(packs_json, query_json, ctx_json, strictness_override=None)\n--\n\n"
+    "resolve_with_receipts(packs_json, query_json, ctx_json, strictness_override=None) -> str\n\n"
+    "Resolve AND serialize both receipt forms in one call (spec \xC2\xA7"
+    "8) \xE2\x80\x94 the ISO/IEC\n"
+    "TS 27560 + W3C DPV JSON-LD document and the Kantara CR v1.1 shim.\n"
+    "`ctx_json` is the caller-supplied ReceiptContext. Returns\n"
+    "`{\"decision\": \xE2\x80\xA6, \"receipt_dpv27560\": \xE2\x80\xA6, \"receipt_kantara_cr_v1_1\": \xE2\x80\xA6}`.");
 
 PyMethodDef resolve_definition = {"resolve", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)(void)>(resolve)),
                                   METH_VARARGS | METH_KEYWORDS, resolve_doc};
 PyMethodDef resolve_with_receipts_definition = {
-    "resolve_with_receipts",
-    reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)(void)>(resolve_with_receipts)),
+    "resolve_with_receipts", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)(void)>(resolve_with_receipts)),
     METH_VARARGS | METH_KEYWORDS, resolve_with_receipts_doc};
 
 int exec_module(PyObject* module) {

@@ -31,12 +31,13 @@ PyObject* two_texts_and_dial(PyObject* args, PyObject* kwargs, const char* secon
   const char* override_data = nullptr;
   Py_ssize_t first_size = 0, second_size = 0, override_size = 0;
   const char* names[] = {"packs_json", second, "strictness_override", nullptr};
-  if (!PyArg_ParseTupleAndKeywords(args, kwargs, "s#s#|z#", const_cast<char**>(names), &first_data,
-                                   &first_size, &second_data, &second_size, &override_data, &override_size)) {
+  if (!PyArg_ParseTupleAndKeywords(args, kwargs, "s#s#|z#", const_cast<char**>(names), &first_data, &first_size,
+                                   &second_data, &second_size, &override_data, &override_size)) {
     return nullptr;
   }
   std::optional<std::string_view> strictness_override;
-  if (override_data != nullptr) strictness_override = std::string_view(override_data, static_cast<size_t>(override_size));
+  if (override_data != nullptr)
+    strictness_override = std::string_view(override_data, static_cast<size_t>(override_size));
   const std::string_view first(first_data, static_cast<size_t>(first_size));
   const std::string_view second_text(second_data, static_cast<size_t>(second_size));
   return guarded([&] { return call(first, second_text, strictness_override); });
@@ -58,9 +59,8 @@ PyObject* toml_to_json(PyObject*, PyObject* args, PyObject* kwargs) {
   if (!PyArg_ParseTupleAndKeywords(args, kwargs, "s#|p", const_cast<char**>(names), &data, &size, &positions)) {
     return nullptr;
   }
-  return guarded([&] {
-    return zorv::wire::toml_to_json(std::string_view(data, static_cast<size_t>(size)), positions != 0);
-  });
+  return guarded(
+      [&] { return zorv::wire::toml_to_json(std::string_view(data, static_cast<size_t>(size)), positions != 0); });
 }
 
 PyObject* lint(PyObject*, PyObject* args) {
@@ -119,8 +119,15 @@ PyMethodDef kMethods[] = {
     {nullptr, nullptr, 0, nullptr},
 };
 
-PyModuleDef kModule = {PyModuleDef_HEAD_INIT, "_native", "The resolver's native half of zorv_tools.", -1, kMethods,
-                       nullptr, nullptr, nullptr, nullptr};
+PyModuleDef kModule = {PyModuleDef_HEAD_INIT,
+                       "_native",
+                       "The resolver's native half of zorv_tools.",
+                       -1,
+                       kMethods,
+                       nullptr,
+                       nullptr,
+                       nullptr,
+                       nullptr};
 
 }  // namespace
 

@@ -68,8 +68,7 @@ ControlSet ControlSet::from_views_without(std::vector<std::string_view> keys, co
   keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
   std::vector<std::string_view> kept;
   kept.reserve(keys.size());
-  std::set_difference(keys.begin(), keys.end(), removed.keys().begin(), removed.keys().end(),
-                      std::back_inserter(kept));
+  std::set_difference(keys.begin(), keys.end(), removed.keys().begin(), removed.keys().end(), std::back_inserter(kept));
   return from_sorted_unique(kept);
 }
 
@@ -77,9 +76,7 @@ ControlSet ControlSet::from_list(const std::vector<ControlKey>& keys) {
   return from_views(std::vector<std::string_view>(keys.begin(), keys.end()));
 }
 
-bool ControlSet::contains(std::string_view key) const {
-  return std::binary_search(keys().begin(), keys().end(), key);
-}
+bool ControlSet::contains(std::string_view key) const { return std::binary_search(keys().begin(), keys().end(), key); }
 
 ControlSet ControlSet::intersection(const ControlSet& other) const {
   std::vector<std::string_view> kept;

@@ -11,44 +11,93 @@ constexpr std::array<std::string_view, 3> kDialExamples = {"aggressive", "as_con
 constexpr std::string_view kListDetail = "The controls this list names. Absent: an empty list.";
 
 const std::array<PackKey, 14> kKeys = {{
-    {"meta", KeyKind::table, true, "none: required", "pack metadata",
-     "Required. The pack's own dial, validity window and review record.", {}},
+    {"meta",
+     KeyKind::table,
+     true,
+     "none: required",
+     "pack metadata",
+     "Required. The pack's own dial, validity window and review record.",
+     {}},
     {"meta.strictness", KeyKind::string, false, "no dial: `aggressive` applies unless the caller overrides",
      "the pack's own dial; any text other than the three names is an unrecognised dial that resolves like "
      "`aggressive`",
      "The pack's default dial: \"aggressive\" (the whole universe), \"as_configured\" (the subject's list) or "
      "\"minimal\" (the legal floor). Any other text resolves like \"aggressive\". A caller's override beats it.",
      kDialExamples},
-    {"meta.last_reviewed_against_guidance", KeyKind::string, false, "absent (`null` in the provenance)",
+    {"meta.last_reviewed_against_guidance",
+     KeyKind::string,
+     false,
+     "absent (`null` in the provenance)",
      "free text, copied to `provenance.last_reviewed_against_guidance`",
-     "Free text naming the guidance the pack was last reviewed against; echoed in provenance.", {}},
-    {"meta.effective_from", KeyKind::string, false, "no lower bound",
+     "Free text naming the guidance the pack was last reviewed against; echoed in provenance.",
+     {}},
+    {"meta.effective_from",
+     KeyKind::string,
+     false,
+     "no lower bound",
      "first `as_of` (inclusive) the pack applies to",
      "Inclusive start of the validity window, compared with the query's as_of as text (bytes). Write an ISO 8601 "
      "date (YYYY-MM-DD) or an RFC 3339 date-time, the same form for both bounds. A TOML date (unquoted) makes the "
      "pack malformed.",
      {}},
-    {"meta.effective_until", KeyKind::string, false, "no upper bound", "last `as_of` (inclusive) the pack applies to",
-     "Inclusive end of the validity window, compared as text like effective_from.", {}},
+    {"meta.effective_until",
+     KeyKind::string,
+     false,
+     "no upper bound",
+     "last `as_of` (inclusive) the pack applies to",
+     "Inclusive end of the validity window, compared as text like effective_from.",
+     {}},
     {"meta.legal_review", KeyKind::table, false, "absent", "the legal-review record", "The legal-review record.", {}},
-    {"meta.legal_review.status", KeyKind::string, false, "absent (`null` in the provenance)",
+    {"meta.legal_review.status",
+     KeyKind::string,
+     false,
+     "absent (`null` in the provenance)",
      "free text, copied to `provenance.legal_review_status`",
-     "Free text; echoed in provenance as legal_review_status.", {}},
-    {"subject", KeyKind::table_of_tables, false, "no subjects", "one entry per subject name, each a control list",
+     "Free text; echoed in provenance as legal_review_status.",
+     {}},
+    {"subject",
+     KeyKind::table_of_tables,
+     false,
+     "no subjects",
+     "one entry per subject name, each a control list",
      "Per subject, the controls it requires under as_configured. A subject with a dot in its name must be quoted: "
      "[subject.\"loyalty.points\"].",
      {}},
-    {"subject.<name>", KeyKind::table, false, "", "",
-     "One subject's entry: the controls it requires under as_configured.", {}},
-    {"subject.<name>.controls", KeyKind::string_list, false, "`[]`",
-     "the controls `as_configured` requires for that subject", kListDetail, {}},
-    {"legally_required", KeyKind::table, false, "absent", "the legal floor",
+    {"subject.<name>",
+     KeyKind::table,
+     false,
+     "",
+     "",
+     "One subject's entry: the controls it requires under as_configured.",
+     {}},
+    {"subject.<name>.controls",
+     KeyKind::string_list,
+     false,
+     "`[]`",
+     "the controls `as_configured` requires for that subject",
+     kListDetail,
+     {}},
+    {"legally_required",
+     KeyKind::table,
+     false,
+     "absent",
+     "the legal floor",
      "The legal floor: the controls minimal keeps. Under minimal with no or an empty floor every query falls back.",
      {}},
-    {"legally_required.controls", KeyKind::string_list, false, "`[]`", "the controls `minimal` requires", kListDetail,
+    {"legally_required.controls",
+     KeyKind::string_list,
+     false,
+     "`[]`",
+     "the controls `minimal` requires",
+     kListDetail,
      {}},
-    {"prohibited", KeyKind::table, false, "absent", "controls removed from every answer that is not a fall-back",
-     "Controls removed from every answer that is not a fall-back.", {}},
+    {"prohibited",
+     KeyKind::table,
+     false,
+     "absent",
+     "controls removed from every answer that is not a fall-back",
+     "Controls removed from every answer that is not a fall-back.",
+     {}},
     {"prohibited.controls", KeyKind::string_list, false, "`[]`", "those controls", kListDetail, {}},
 }};
 
@@ -106,18 +155,24 @@ std::span<const std::string_view> names_under(std::string_view parent) {
 toml::Kind toml_kind(KeyKind kind) {
   switch (kind) {
     case KeyKind::table:
-    case KeyKind::table_of_tables: return toml::Kind::table;
-    case KeyKind::string: return toml::Kind::string;
-    case KeyKind::string_list: break;
+    case KeyKind::table_of_tables:
+      return toml::Kind::table;
+    case KeyKind::string:
+      return toml::Kind::string;
+    case KeyKind::string_list:
+      break;
   }
   return toml::Kind::array;
 }
 
 std::string_view expected_text(KeyKind kind) {
   switch (toml_kind(kind)) {
-    case toml::Kind::table: return "a table";
-    case toml::Kind::string: return "a string";
-    default: break;
+    case toml::Kind::table:
+      return "a table";
+    case toml::Kind::string:
+      return "a string";
+    default:
+      break;
   }
   return "an array";
 }

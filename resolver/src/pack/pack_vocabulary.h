@@ -22,12 +22,12 @@ namespace zorv::pack_vocabulary {
 enum class KeyKind { table, table_of_tables, string, string_list };
 
 struct PackKey {
-  std::string_view path;   // e.g. "meta.strictness", "subject.<name>.controls"
+  std::string_view path;  // e.g. "meta.strictness", "subject.<name>.controls"
   KeyKind kind;
   bool required;
-  std::string_view absent;   // what it means when the key is not there
-  std::string_view meaning;  // one line, for the README's key table ("" when not listed there)
-  std::string_view detail;   // for editors: the schema's description
+  std::string_view absent;                     // what it means when the key is not there
+  std::string_view meaning;                    // one line, for the README's key table ("" when not listed there)
+  std::string_view detail;                     // for editors: the schema's description
   std::span<const std::string_view> examples;  // values worth suggesting, if any
 };
 

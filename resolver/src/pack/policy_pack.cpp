@@ -10,10 +10,10 @@
 namespace zorv {
 namespace {
 
+using pack_vocabulary::PackKey;
 using toml::Kind;
 using toml::Node;
 using toml::TomlDocument;
-using pack_vocabulary::PackKey;
 
 std::string join(std::string_view path, std::string_view key) {
   std::string joined(path);
@@ -88,8 +88,7 @@ class PackReader {
     if (fault_ == nullptr) return ControlList{ControlSet::from_views(std::move(keys)), {}};
     std::vector<std::pair<std::string_view, std::size_t>> written(keys.size());
     for (std::size_t i = 0; i < keys.size(); ++i) written[i] = {keys[i], offsets[i]};
-    std::stable_sort(written.begin(), written.end(),
-                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::stable_sort(written.begin(), written.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
     ControlList list{ControlSet::from_views(std::move(keys)), {}};
     list.written_at.reserve(list.controls.size());
     for (std::size_t i = 0; i < written.size(); ++i) {
@@ -157,8 +156,7 @@ class PackReader {
     const Node* meta = member(document, pack_vocabulary::key("meta"));
     if (meta == nullptr && fault_ != nullptr) *fault_ = {"the pack has no `meta` table", 0};
     PolicyPack pack;
-    if (meta == nullptr || !read_meta(*meta, pack.meta) ||
-        !read_subjects(document, only_subject, pack.subject) ||
+    if (meta == nullptr || !read_meta(*meta, pack.meta) || !read_subjects(document, only_subject, pack.subject) ||
         !read_optional_list(document, "legally_required", pack.legally_required) ||
         !read_optional_list(document, "prohibited", pack.prohibited)) {
       return std::nullopt;

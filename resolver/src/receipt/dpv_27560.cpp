@@ -12,9 +12,7 @@ using json::JsonArray;
 using json::JsonObject;
 using json::JsonValue;
 
-JsonValue iri_valued_term(std::string_view term) {
-  return JsonObject{{"@id", term}, {"@type", "@id"}};
-}
+JsonValue iri_valued_term(std::string_view term) { return JsonObject{{"@id", term}, {"@type", "@id"}}; }
 
 JsonValue jsonld_context() {
   return JsonObject{

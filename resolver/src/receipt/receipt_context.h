@@ -20,7 +20,7 @@ struct AiDisclosure {
 
 struct ReceiptContext {
   std::string record_id;
-  std::string issued_at;         // free-form; the DPV receipt's event time
+  std::string issued_at;             // free-form; the DPV receipt's event time
   std::uint64_t issued_at_unix = 0;  // the Kantara receipt's consent timestamp
   std::string language;
   std::string pii_principal_id;

@@ -27,15 +27,15 @@ bool all_ascii(const unsigned char* bytes) {
 // The error classes of the lookup method: each pair of adjacent bytes is
 // classified by the first byte's two nibbles and the second byte's high
 // nibble, and a pair is wrong when all three lookups share a class bit.
-constexpr std::uint8_t kTooShort = 1 << 0;    // lead byte followed by a non-continuation
-constexpr std::uint8_t kTooLong = 1 << 1;     // ASCII followed by a continuation
-constexpr std::uint8_t kOverlong3 = 1 << 2;   // E0 80..9F
-constexpr std::uint8_t kTooLarge = 1 << 3;    // F4 90..BF, F5..FF
-constexpr std::uint8_t kSurrogate = 1 << 4;   // ED A0..BF
-constexpr std::uint8_t kOverlong2 = 1 << 5;   // C0, C1
+constexpr std::uint8_t kTooShort = 1 << 0;      // lead byte followed by a non-continuation
+constexpr std::uint8_t kTooLong = 1 << 1;       // ASCII followed by a continuation
+constexpr std::uint8_t kOverlong3 = 1 << 2;     // E0 80..9F
+constexpr std::uint8_t kTooLarge = 1 << 3;      // F4 90..BF, F5..FF
+constexpr std::uint8_t kSurrogate = 1 << 4;     // ED A0..BF
+constexpr std::uint8_t kOverlong2 = 1 << 5;     // C0, C1
 constexpr std::uint8_t kTooLarge1000 = 1 << 6;  // F5..FF followed by 80..8F
-constexpr std::uint8_t kOverlong4 = 1 << 6;   // F0 80..8F
-constexpr std::uint8_t kTwoConts = 1 << 7;    // two continuations in a row
+constexpr std::uint8_t kOverlong4 = 1 << 6;     // F0 80..8F
+constexpr std::uint8_t kTwoConts = 1 << 7;      // two continuations in a row
 constexpr std::uint8_t kCarry = kTooShort | kTooLong | kTwoConts;
 
 __attribute__((target("avx2"))) inline __m256i lookup16(__m256i nibbles, const std::uint8_t (&table)[16]) {
@@ -51,39 +51,60 @@ __attribute__((target("avx2"))) inline __m256i previous(__m256i block, __m256i p
 }
 
 __attribute__((target("avx2"))) inline __m256i block_errors(__m256i block, __m256i prior) {
-  static constexpr std::uint8_t kByte1High[16] = {
-      kTooLong, kTooLong, kTooLong, kTooLong, kTooLong, kTooLong, kTooLong, kTooLong,
-      kTwoConts, kTwoConts, kTwoConts, kTwoConts,
-      kTooShort | kOverlong2,
-      kTooShort,
-      kTooShort | kOverlong3 | kSurrogate,
-      kTooShort | kTooLarge | kTooLarge1000 | kOverlong4};
-  static constexpr std::uint8_t kByte1Low[16] = {
-      kCarry | kOverlong3 | kOverlong2 | kOverlong4,
-      kCarry | kOverlong2,
-      kCarry,
-      kCarry,
-      kCarry | kTooLarge,
-      kCarry | kTooLarge | kTooLarge1000, kCarry | kTooLarge | kTooLarge1000,
-      kCarry | kTooLarge | kTooLarge1000, kCarry | kTooLarge | kTooLarge1000,
-      kCarry | kTooLarge | kTooLarge1000, kCarry | kTooLarge | kTooLarge1000,
-      kCarry | kTooLarge | kTooLarge1000, kCarry | kTooLarge | kTooLarge1000,
-      kCarry | kTooLarge | kTooLarge1000 | kSurrogate,
-      kCarry | kTooLarge | kTooLarge1000, kCarry | kTooLarge | kTooLarge1000};
+  static constexpr std::uint8_t kByte1High[16] = {kTooLong,
+                                                  kTooLong,
+                                                  kTooLong,
+                                                  kTooLong,
+                                                  kTooLong,
+                                                  kTooLong,
+                                                  kTooLong,
+                                                  kTooLong,
+                                                  kTwoConts,
+                                                  kTwoConts,
+                                                  kTwoConts,
+                                                  kTwoConts,
+                                                  kTooShort | kOverlong2,
+                                                  kTooShort,
+                                                  kTooShort | kOverlong3 | kSurrogate,
+                                                  kTooShort | kTooLarge | kTooLarge1000 | kOverlong4};
+  static constexpr std::uint8_t kByte1Low[16] = {kCarry | kOverlong3 | kOverlong2 | kOverlong4,
+                                                 kCarry | kOverlong2,
+                                                 kCarry,
+                                                 kCarry,
+                                                 kCarry | kTooLarge,
+                                                 kCarry | kTooLarge | kTooLarge1000,
+                                                 kCarry | kTooLarge | kTooLarge1000,
+                                                 kCarry | kTooLarge | kTooLarge1000,
+                                                 kCarry | kTooLarge | kTooLarge1000,
+                                                 kCarry | kTooLarge | kTooLarge1000,
+                                                 kCarry | kTooLarge | kTooLarge1000,
+                                                 kCarry | kTooLarge | kTooLarge1000,
+                                                 kCarry | kTooLarge | kTooLarge1000,
+                                                 kCarry | kTooLarge | kTooLarge1000 | kSurrogate,
+                                                 kCarry | kTooLarge | kTooLarge1000,
+                                                 kCarry | kTooLarge | kTooLarge1000};
   static constexpr std::uint8_t kByte2High[16] = {
-      kTooShort, kTooShort, kTooShort, kTooShort, kTooShort, kTooShort, kTooShort, kTooShort,
+      kTooShort,
+      kTooShort,
+      kTooShort,
+      kTooShort,
+      kTooShort,
+      kTooShort,
+      kTooShort,
+      kTooShort,
       kTooLong | kOverlong2 | kTwoConts | kOverlong3 | kTooLarge1000 | kOverlong4,
       kTooLong | kOverlong2 | kTwoConts | kOverlong3 | kTooLarge,
       kTooLong | kOverlong2 | kTwoConts | kSurrogate | kTooLarge,
       kTooLong | kOverlong2 | kTwoConts | kSurrogate | kTooLarge,
-      kTooShort, kTooShort, kTooShort, kTooShort};
+      kTooShort,
+      kTooShort,
+      kTooShort,
+      kTooShort};
   const __m256i low_nibble = _mm256_set1_epi8(0x0F);
   const __m256i prev1 = previous<1>(block, prior);
-  const __m256i byte1_high =
-      lookup16(_mm256_and_si256(_mm256_srli_epi16(prev1, 4), low_nibble), kByte1High);
+  const __m256i byte1_high = lookup16(_mm256_and_si256(_mm256_srli_epi16(prev1, 4), low_nibble), kByte1High);
   const __m256i byte1_low = lookup16(_mm256_and_si256(prev1, low_nibble), kByte1Low);
-  const __m256i byte2_high =
-      lookup16(_mm256_and_si256(_mm256_srli_epi16(block, 4), low_nibble), kByte2High);
+  const __m256i byte2_high = lookup16(_mm256_and_si256(_mm256_srli_epi16(block, 4), low_nibble), kByte2High);
   const __m256i special = _mm256_and_si256(_mm256_and_si256(byte1_high, byte1_low), byte2_high);
   // Third and fourth bytes of three- and four-byte sequences must be
   // continuations; they are the only places where kTwoConts is no error.
@@ -100,10 +121,9 @@ __attribute__((target("avx2"))) inline __m256i block_errors(__m256i block, __m25
 // a lead of two bytes or more in the last, of three or more in the second
 // last, of four in the third last place.
 __attribute__((target("avx2"))) inline __m256i left_open(__m256i block) {
-  const __m256i limits = _mm256_setr_epi8(
-      -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1,
-      -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1,
-      static_cast<char>(0xF0 - 1), static_cast<char>(0xE0 - 1), static_cast<char>(0xC0 - 1));
+  const __m256i limits = _mm256_setr_epi8(-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1,
+                                          -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, static_cast<char>(0xF0 - 1),
+                                          static_cast<char>(0xE0 - 1), static_cast<char>(0xC0 - 1));
   return _mm256_subs_epu8(block, limits);
 }
 

@@ -14,10 +14,11 @@ void TomlReader::add_member(NodeId table, const Key& key, NodeId value) {
   std::vector<Member>& members = node(table).members;
   members.push_back({key.name, key.offset, key.end, value});
   if (members.size() <= kLinearLookup) return;
-  if (!doc_.index_) doc_.index_ = std::make_unique<std::unordered_map<TomlDocument::IndexKey, std::size_t,
-                                                                     TomlDocument::IndexHash>>();
+  if (!doc_.index_)
+    doc_.index_ = std::make_unique<std::unordered_map<TomlDocument::IndexKey, std::size_t, TomlDocument::IndexHash>>();
   if (members.size() == kLinearLookup + 1) {
-    for (std::size_t i = 0; i < members.size(); ++i) doc_.index_->emplace(TomlDocument::IndexKey{table, members[i].key}, i);
+    for (std::size_t i = 0; i < members.size(); ++i)
+      doc_.index_->emplace(TomlDocument::IndexKey{table, members[i].key}, i);
   } else {
     doc_.index_->emplace(TomlDocument::IndexKey{table, key.name}, members.size() - 1);
   }
@@ -80,7 +81,8 @@ bool TomlReader::read_scalar(NodeId& out) {
     while (!at_end() && is_literal_char(text_[pos_])) ++pos_;
   }
   const std::string_view literal = text_.substr(start, pos_ - start);
-  if (literal.empty()) return fail(at_end() ? "expected a value, found the end of the text" : "expected a value", start);
+  if (literal.empty())
+    return fail(at_end() ? "expected a value, found the end of the text" : "expected a value", start);
   Node value;
   value.offset = start;
   value.end = pos_;
@@ -320,16 +322,26 @@ const Member* TomlDocument::find(const Node& table, std::string_view key) const 
 
 std::string_view kind_name(Kind kind) {
   switch (kind) {
-    case Kind::table: return "table";
-    case Kind::array: return "array";
-    case Kind::string: return "string";
-    case Kind::integer: return "integer";
-    case Kind::floating: return "float";
-    case Kind::boolean: return "boolean";
-    case Kind::offset_date_time: return "offset date-time";
-    case Kind::local_date_time: return "local date-time";
-    case Kind::local_date: return "local date";
-    case Kind::local_time: break;
+    case Kind::table:
+      return "table";
+    case Kind::array:
+      return "array";
+    case Kind::string:
+      return "string";
+    case Kind::integer:
+      return "integer";
+    case Kind::floating:
+      return "float";
+    case Kind::boolean:
+      return "boolean";
+    case Kind::offset_date_time:
+      return "offset date-time";
+    case Kind::local_date_time:
+      return "local date-time";
+    case Kind::local_date:
+      return "local date";
+    case Kind::local_time:
+      break;
   }
   return "local time";
 }

@@ -68,7 +68,7 @@ struct Node {
     double floating;
     bool boolean;
   };
-  std::vector<Member> members;  // tables, in the order the keys were written
+  std::vector<Member> members;   // tables, in the order the keys were written
   std::vector<NodeId> elements;  // arrays
 };
 

@@ -71,7 +71,7 @@ bool read_integer(std::string_view literal, std::int64_t& value) {
   if (body.size() > 2 && body[0] == '0' && (body[1] == 'x' || body[1] == 'o' || body[1] == 'b')) {
     base = body[1] == 'x' ? 16 : body[1] == 'o' ? 8 : 2;
     body.remove_prefix(2);
-    bool (*digit)(char) = base == 16 ? is_hex
+    bool (*digit)(char) = base == 16  ? is_hex
                           : base == 8 ? +[](char c) { return c >= '0' && c <= '7'; }
                                       : +[](char c) { return c == '0' || c == '1'; };
     if (!digits_with_underscores(body, digit)) return false;
@@ -136,8 +136,7 @@ bool read_float(std::string_view literal, double& value) {
     const std::size_t first = plain.find_first_of("123456789");
     const std::size_t dot = plain.find('.');
     const long long magnitude =
-        exponent + (dot == std::string::npos ? static_cast<long long>(plain.size())
-                                             : static_cast<long long>(dot)) -
+        exponent + (dot == std::string::npos ? static_cast<long long>(plain.size()) : static_cast<long long>(dot)) -
         static_cast<long long>(first) - (first > dot ? 0 : 1);
     value = magnitude > 0 ? std::numeric_limits<double>::infinity() : 0.0;
   } else if (error != std::errc() || end != digits.data() + digits.size()) {

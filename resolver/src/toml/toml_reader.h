@@ -60,9 +60,7 @@ class TomlReader {
     return false;
   }
   bool at_end() const { return pos_ >= text_.size(); }
-  char peek(std::size_t ahead = 0) const {
-    return pos_ + ahead < text_.size() ? text_[pos_ + ahead] : '\0';
-  }
+  char peek(std::size_t ahead = 0) const { return pos_ + ahead < text_.size() ? text_[pos_ + ahead] : '\0'; }
 
   NodeId new_node(Kind kind, std::size_t offset, std::uint8_t flags) {
     Node& created = doc_.nodes_.emplace_back();

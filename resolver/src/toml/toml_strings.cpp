@@ -41,9 +41,8 @@ std::size_t skip_plain(std::string_view text, std::size_t pos, char stop) {
     const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + pos));
     // As signed bytes, the non-ASCII ones are negative, so "below space"
     // catches them with the control characters.
-    const __m128i special = _mm_or_si128(
-        _mm_or_si128(_mm_cmplt_epi8(block, space), _mm_cmpeq_epi8(block, del)),
-        _mm_or_si128(_mm_cmpeq_epi8(block, quote), _mm_cmpeq_epi8(block, backslash)));
+    const __m128i special = _mm_or_si128(_mm_or_si128(_mm_cmplt_epi8(block, space), _mm_cmpeq_epi8(block, del)),
+                                         _mm_or_si128(_mm_cmpeq_epi8(block, quote), _mm_cmpeq_epi8(block, backslash)));
     const int mask = _mm_movemask_epi8(special);
     if (mask != 0) return pos + static_cast<std::size_t>(std::countr_zero(static_cast<unsigned>(mask)));
     pos += 16;
@@ -96,13 +95,27 @@ bool TomlReader::read_escape(std::string& out) {
   const char kind = peek(1);
   pos_ += 2;
   switch (kind) {
-    case 'b': out += '\b'; return true;
-    case 't': out += '\t'; return true;
-    case 'n': out += '\n'; return true;
-    case 'f': out += '\f'; return true;
-    case 'r': out += '\r'; return true;
-    case '"': out += '"'; return true;
-    case '\\': out += '\\'; return true;
+    case 'b':
+      out += '\b';
+      return true;
+    case 't':
+      out += '\t';
+      return true;
+    case 'n':
+      out += '\n';
+      return true;
+    case 'f':
+      out += '\f';
+      return true;
+    case 'r':
+      out += '\r';
+      return true;
+    case '"':
+      out += '"';
+      return true;
+    case '\\':
+      out += '\\';
+      return true;
     case 'u':
     case 'U': {
       const std::size_t digits = kind == 'u' ? 4 : 8;
@@ -159,8 +172,8 @@ bool TomlReader::read_basic_string(std::string_view& out, bool multiline) {
         // and line ends after it.
         std::size_t after = pos_ + 1;
         while (after < text_.size() && (text_[after] == ' ' || text_[after] == '\t')) ++after;
-        if (after < text_.size() && (text_[after] == '\n' || (text_[after] == '\r' && after + 1 < text_.size() &&
-                                                                text_[after + 1] == '\n'))) {
+        if (after < text_.size() &&
+            (text_[after] == '\n' || (text_[after] == '\r' && after + 1 < text_.size() && text_[after + 1] == '\n'))) {
           pos_ = after;
           while (!at_end() && (peek() == ' ' || peek() == '\t' || at_newline())) {
             if (at_newline()) {

@@ -22,17 +22,16 @@ Result<PackIndex> PackIndex::read(std::string_view packs_json) {
   PackIndex index;
   json::JsonReader reader(packs_json);
   const bool ok = reader.read_document([&] {
-    return reader.read_string_map([&](json::RawJsonString key, json::RawJsonString text) {
-      index.entries_.push_back({key, text});
-    });
+    return reader.read_string_map(
+        [&](json::RawJsonString key, json::RawJsonString text) { index.entries_.push_back({key, text}); });
   });
   if (!ok) return ErrorMessage{json::fault_message(kPacksJsonPrefix, packs_json, reader.fault())};
   return index;
 }
 
 std::optional<std::string_view> PackIndex::find(std::string_view key, std::string& storage) const {
-  const auto last = std::find_if(entries_.rbegin(), entries_.rend(),
-                                 [&](const Entry& entry) { return key_equals(entry.key, key); });
+  const auto last =
+      std::find_if(entries_.rbegin(), entries_.rend(), [&](const Entry& entry) { return key_equals(entry.key, key); });
   if (last == entries_.rend()) return std::nullopt;
   if (!last->text.has_escapes) return last->text.content;
   storage = json::unescaped(last->text);

@@ -13,8 +13,7 @@ PackTable::PackTable(const PackIndex& index) {
   }
   // Stable, so that among equal keys the last one in the text comes last
   // and is the one kept.
-  std::stable_sort(entries_.begin(), entries_.end(),
-                   [](const Entry& a, const Entry& b) { return a.key < b.key; });
+  std::stable_sort(entries_.begin(), entries_.end(), [](const Entry& a, const Entry& b) { return a.key < b.key; });
   std::size_t kept = 0;
   for (std::size_t i = 0; i < entries_.size(); ++i) {
     if (i + 1 < entries_.size() && entries_[i + 1].key == entries_[i].key) continue;

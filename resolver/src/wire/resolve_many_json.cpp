@@ -21,7 +21,8 @@ Result<std::string> resolve_many_json(std::string_view packs_json, std::string_v
   const PackTable table(packs.value());
   PackCache cache;
   const InMemoryRegulatoryPolicyAdapter adapter(std::move(strictness), table, cache);
-  return decide_each_query(queries_json, [&](const RegulatoryQuery& query) { return adapter.required_controls(query); });
+  return decide_each_query(queries_json,
+                           [&](const RegulatoryQuery& query) { return adapter.required_controls(query); });
 }
 
 Result<std::string> decide_each_query(std::string_view queries_json,
@@ -46,9 +47,8 @@ Result<std::string> decide_each_query(std::string_view queries_json,
         "a sequence");
   });
   if (!ok) {
-    const std::string prefix =
-        in_query ? "queries_json[" + std::to_string(count) + "] is not a valid RegulatoryQuery: "
-                 : std::string("queries_json is not a valid sequence of RegulatoryQuery: ");
+    const std::string prefix = in_query ? "queries_json[" + std::to_string(count) + "] is not a valid RegulatoryQuery: "
+                                        : std::string("queries_json is not a valid sequence of RegulatoryQuery: ");
     return ErrorMessage{json::fault_message(prefix, queries_json, reader.fault())};
   }
   text += ']';

@@ -25,9 +25,8 @@ WireDecision WireDecision::from_core(const ControlDecision& decision) {
   return WireDecision{
       decision.verdict == Verdict::block ? "block" : "permit",
       decision.required.keys(),
-      WireProvenance{provenance.profile, std::string(provenance.strictness.text_form()),
-                     provenance.source, provenance.legal_review_status,
-                     provenance.last_reviewed_against_guidance, provenance.fell_back},
+      WireProvenance{provenance.profile, std::string(provenance.strictness.text_form()), provenance.source,
+                     provenance.legal_review_status, provenance.last_reviewed_against_guidance, provenance.fell_back},
   };
 }
 

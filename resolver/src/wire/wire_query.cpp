@@ -6,17 +6,21 @@ namespace zorv::wire {
 
 bool WireQuery::read_from(json::JsonReader& reader, WireQuery& query) {
   static const json::RecordShape kShape{
-      "struct WireQuery",
-      {"domain", "profile", "jurisdiction", "subject", "universe", "as_of"},
-      0b011111};
+      "struct WireQuery", {"domain", "profile", "jurisdiction", "subject", "universe", "as_of"}, 0b011111};
   return reader.read_record(kShape, [&](std::size_t field) {
     switch (field) {
-      case 0: return reader.read_string(query.domain);
-      case 1: return reader.read_string(query.profile);
-      case 2: return reader.read_string(query.jurisdiction);
-      case 3: return reader.read_string(query.subject);
-      case 4: return reader.read_string_views(query.universe, query.decoded);
-      default: return reader.read_optional_string(query.as_of);
+      case 0:
+        return reader.read_string(query.domain);
+      case 1:
+        return reader.read_string(query.profile);
+      case 2:
+        return reader.read_string(query.jurisdiction);
+      case 3:
+        return reader.read_string(query.subject);
+      case 4:
+        return reader.read_string_views(query.universe, query.decoded);
+      default:
+        return reader.read_optional_string(query.as_of);
     }
   });
 }
@@ -30,9 +34,12 @@ Result<WireQuery> WireQuery::read(std::string_view query_json) {
 }
 
 RegulatoryQuery WireQuery::into_core() && {
-  return RegulatoryQuery{std::move(domain),  std::move(profile),
-                         std::move(jurisdiction), std::move(subject),
-                         ControlUniverse::from_views(universe), std::move(as_of)};
+  return RegulatoryQuery{std::move(domain),
+                         std::move(profile),
+                         std::move(jurisdiction),
+                         std::move(subject),
+                         ControlUniverse::from_views(universe),
+                         std::move(as_of)};
 }
 
 }  // namespace zorv::wire

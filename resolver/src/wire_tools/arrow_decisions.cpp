@@ -23,10 +23,9 @@ constexpr std::uint64_t kMaxOffset = std::numeric_limits<std::int32_t>::max();
 std::int32_t found_position(const PackSet& set, const RegulatoryQuery& query) {
   const auto& entries = set.entries();
   for (const std::string& key : InMemoryRegulatoryPolicyAdapter::lookup_keys(query)) {
-    const auto found = std::lower_bound(entries.begin(), entries.end(), key,
-                                        [](const PackTable::Entry& entry, const std::string& wanted) {
-                                          return entry.key < std::string_view(wanted);
-                                        });
+    const auto found = std::lower_bound(
+        entries.begin(), entries.end(), key,
+        [](const PackTable::Entry& entry, const std::string& wanted) { return entry.key < std::string_view(wanted); });
     if (found != entries.end() && found->key == key) return static_cast<std::int32_t>(found - entries.begin());
   }
   return -1;
@@ -48,8 +47,7 @@ void decide_run(const PackSet& set, const ArrowQueryColumns& batch, const std::o
   for (std::int64_t row = run.begin; row < run.end; ++row) {
     batch.fill_query(row, query, keys);
     const std::optional<std::string_view> own = batch.strictness(row);
-    const ControlDecision decision =
-        own ? set.decide(query, Strictness::parse(*own)) : set.decide(query, strictness);
+    const ControlDecision decision = own ? set.decide(query, Strictness::parse(*own)) : set.decide(query, strictness);
     const WireDecision wire = WireDecision::from_core(decision);
     text.clear();
     wire.write(text);
@@ -95,7 +93,7 @@ void put(char*& out, Value value) {
 
 // 32-bit offsets of the texts of every run, from 0.
 void write_offsets(const std::vector<ArrowDecisions::Run>& runs,
-                   const ArrowDecisions::Texts ArrowDecisions::Run::*texts, char* out) {
+                   const ArrowDecisions::Texts ArrowDecisions::Run::* texts, char* out) {
   std::uint64_t base = 0;
   put(out, std::int32_t{0});
   for (const ArrowDecisions::Run& run : runs) {
@@ -104,7 +102,7 @@ void write_offsets(const std::vector<ArrowDecisions::Run>& runs,
   }
 }
 
-void write_data(const std::vector<ArrowDecisions::Run>& runs, const ArrowDecisions::Texts ArrowDecisions::Run::*texts,
+void write_data(const std::vector<ArrowDecisions::Run>& runs, const ArrowDecisions::Texts ArrowDecisions::Run::* texts,
                 char* out) {
   for (const ArrowDecisions::Run& run : runs) {
     const std::string& data = (run.*texts).data;
@@ -123,7 +121,8 @@ Result<ArrowDecisions> ArrowDecisions::decide(const PackSet& set, const std::vec
   const std::size_t rows = static_cast<std::size_t>(decisions.rows_);
   threads = std::clamp<std::size_t>(threads, 1, std::max<std::size_t>(1, rows));
   const std::size_t runs_wanted = threads * kRunsPerThread;
-  const std::int64_t run_length = static_cast<std::int64_t>(std::max<std::size_t>(1, (rows + runs_wanted - 1) / runs_wanted));
+  const std::int64_t run_length =
+      static_cast<std::int64_t>(std::max<std::size_t>(1, (rows + runs_wanted - 1) / runs_wanted));
   for (std::size_t batch = 0; batch < batches.size(); ++batch) {
     for (std::int64_t begin = 0; begin < batches[batch].length(); begin += run_length) {
       Run run;
@@ -148,7 +147,7 @@ Result<ArrowDecisions> ArrowDecisions::decide(const PackSet& set, const std::vec
   for (std::thread& helper : helpers) helper.join();
   if (work.fault) std::rethrow_exception(work.fault);
 
-  const Texts Run::*columns[] = {&Run::decision, &Run::required, &Run::source, &Run::strictness};
+  const Texts Run::* columns[] = {&Run::decision, &Run::required, &Run::source, &Run::strictness};
   const char* names[] = {"decision", "required", "source", "strictness"};
   for (std::size_t i = 0; i < std::size(columns); ++i) {
     std::uint64_t bytes = 0;
@@ -167,7 +166,7 @@ Result<ArrowDecisions> ArrowDecisions::decide(const PackSet& set, const std::vec
 
 std::size_t ArrowDecisions::size(Buffer buffer) const {
   const std::size_t rows = static_cast<std::size_t>(rows_);
-  const auto data_size = [&](const Texts Run::*texts) {
+  const auto data_size = [&](const Texts Run::* texts) {
     std::size_t total = 0;
     for (const Run& run : runs_) total += (run.*texts).data.size();
     return total;

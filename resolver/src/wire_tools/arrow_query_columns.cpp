@@ -24,8 +24,7 @@ ErrorMessage row_error(std::string_view column, std::int64_t row, std::string_vi
 }
 
 ErrorMessage type_error(std::string_view column, std::int64_t row, std::string_view format, std::string_view wanted) {
-  return row_error(column, row,
-                   "has Arrow format \"" + std::string(format) + "\", expected " + std::string(wanted));
+  return row_error(column, row, "has Arrow format \"" + std::string(format) + "\", expected " + std::string(wanted));
 }
 
 const ArrowSchema* child_named(const ArrowSchema& schema, std::string_view name, std::int64_t& index) {
@@ -96,7 +95,8 @@ bool ArrowStrings::well_formed(std::int64_t row) const {
       const auto length = load<std::int32_t>(view, 0);
       if (length <= 12) return length >= 0;
       const auto buffer = load<std::int32_t>(view, 2);
-      return buffer >= 0 && buffer < variadic_count_ && variadic_[buffer] != nullptr && load<std::int32_t>(view, 3) >= 0;
+      return buffer >= 0 && buffer < variadic_count_ && variadic_[buffer] != nullptr &&
+             load<std::int32_t>(view, 3) >= 0;
     }
     case Layout::absent:
     case Layout::nulls:
@@ -151,9 +151,12 @@ Result<ArrowQueryColumns> ArrowQueryColumns::read(const ArrowSchema& schema, con
     bool nullable;
   };
   const StringField fields[] = {
-      {"domain", &columns.domain_, false},         {"profile", &columns.profile_, false},
-      {"jurisdiction", &columns.jurisdiction_, false}, {"subject", &columns.subject_, false},
-      {"as_of", &columns.as_of_, true},            {"strictness", &columns.strictness_, true},
+      {"domain", &columns.domain_, false},
+      {"profile", &columns.profile_, false},
+      {"jurisdiction", &columns.jurisdiction_, false},
+      {"subject", &columns.subject_, false},
+      {"as_of", &columns.as_of_, true},
+      {"strictness", &columns.strictness_, true},
   };
   for (const StringField& field : fields) {
     std::int64_t index = 0;
@@ -169,7 +172,8 @@ Result<ArrowQueryColumns> ArrowQueryColumns::read(const ArrowSchema& schema, con
     }
     const ArrowArray* data = array.children[index];
     std::optional<ArrowStrings> column;
-    if (data != nullptr && data->length >= array.offset + array.length) column = ArrowStrings::of(*layout, *data, array.offset);
+    if (data != nullptr && data->length >= array.offset + array.length)
+      column = ArrowStrings::of(*layout, *data, array.offset);
     if (!column) return row_error(field.name, first_row, "has buffers that do not fit its Arrow format");
     *field.column = *column;
   }
@@ -221,8 +225,8 @@ Result<bool> ArrowQueryColumns::check_rows(std::int64_t first_row) const {
     bool nullable;
   };
   const Checked checked[] = {
-      {"domain", &domain_, false},         {"profile", &profile_, false}, {"jurisdiction", &jurisdiction_, false},
-      {"subject", &subject_, false},       {"as_of", &as_of_, true},     {"strictness", &strictness_, true},
+      {"domain", &domain_, false},   {"profile", &profile_, false}, {"jurisdiction", &jurisdiction_, false},
+      {"subject", &subject_, false}, {"as_of", &as_of_, true},      {"strictness", &strictness_, true},
   };
   for (std::int64_t row = 0; row < length_; ++row) {
     const std::int64_t shown_row = first_row + row;

@@ -19,10 +19,14 @@ bool DecisionLogRecord::read(std::string_view line, DecisionLogRecord& record, t
   const bool ok = reader.read_document([&] {
     return reader.read_record(kShape, [&](std::size_t field) {
       switch (field) {
-        case 0: return reader.read_raw(record.query, record.query_offset);
-        case 1: return reader.read_optional_string(record.strictness);
-        case 2: return reader.read_raw(record.decision, record.decision_offset);
-        default: return reader.read_optional_string(pack_sha256);
+        case 0:
+          return reader.read_raw(record.query, record.query_offset);
+        case 1:
+          return reader.read_optional_string(record.strictness);
+        case 2:
+          return reader.read_raw(record.decision, record.decision_offset);
+        default:
+          return reader.read_optional_string(pack_sha256);
       }
     });
   });

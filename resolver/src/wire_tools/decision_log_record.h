@@ -21,10 +21,10 @@
 namespace zorv::wire {
 
 struct DecisionLogRecord {
-  std::string_view query;       // the query's text as written
+  std::string_view query;        // the query's text as written
   std::size_t query_offset = 0;  // where that text begins in the line
   std::optional<std::string> strictness;
-  std::string_view decision;    // the recorded decision's text as written
+  std::string_view decision;  // the recorded decision's text as written
   std::size_t decision_offset = 0;
 
   // Reads `line`; false with `fault` set when it is not a record.

@@ -110,10 +110,14 @@ bool read_decision(std::string_view text, DecisionParts& parts, text::Fault& fau
   const bool ok = reader.read_document([&] {
     return reader.read_record(kShape, [&](std::size_t field) {
       switch (field) {
-        case 0: return reader.read_string(parts.verdict);
-        case 1: return reader.read_string_array(parts.required);
-        case 2: return reader.read_raw(parts.provenance, parts.provenance_offset);
-        default: return reader.read_string(parts.disclaimer);
+        case 0:
+          return reader.read_string(parts.verdict);
+        case 1:
+          return reader.read_string_array(parts.required);
+        case 2:
+          return reader.read_raw(parts.provenance, parts.provenance_offset);
+        default:
+          return reader.read_string(parts.disclaimer);
       }
     });
   });
@@ -163,10 +167,10 @@ class Replayer {
     before.required.erase(std::unique(before.required.begin(), before.required.end()), before.required.end());
     std::vector<std::string_view> lost;
     std::vector<std::string_view> gained;
-    std::set_difference(before.required.begin(), before.required.end(), after.required.begin(),
-                        after.required.end(), std::back_inserter(lost));
-    std::set_difference(after.required.begin(), after.required.end(), before.required.begin(),
-                        before.required.end(), std::back_inserter(gained));
+    std::set_difference(before.required.begin(), before.required.end(), after.required.begin(), after.required.end(),
+                        std::back_inserter(lost));
+    std::set_difference(after.required.begin(), after.required.end(), before.required.begin(), before.required.end(),
+                        std::back_inserter(gained));
 
     ++tally.records;
     ++tally.changed;
@@ -183,13 +187,12 @@ class Replayer {
       ++counts.tightened;
       count_controls(tally.gained, gained);
     }
-    if (lost.empty() && gained.empty() && before.verdict == after.verdict &&
-        before.disclaimer == after.disclaimer) {
+    if (lost.empty() && gained.empty() && before.verdict == after.verdict && before.disclaimer == after.disclaimer) {
       ++tally.provenance_only;
     }
     if (tally.examples.size() < max_examples_) {
-      tally.examples.push_back(Example{number, record.query, std::move(record.strictness), record.decision,
-                                       after_text_});
+      tally.examples.push_back(
+          Example{number, record.query, std::move(record.strictness), record.decision, after_text_});
     }
   }
 
@@ -206,9 +209,7 @@ class Replayer {
   std::string after_text_;  // reused for every record
 };
 
-bool is_blank(std::string_view line) {
-  return line.find_first_not_of(" \t\r") == std::string_view::npos;
-}
+bool is_blank(std::string_view line) { return line.find_first_not_of(" \t\r") == std::string_view::npos; }
 
 // Shared by the threads of one block.
 struct Block {
@@ -253,10 +254,12 @@ void write_counts(std::string& out, const Counts& counts) {
 std::string summary_text(const Tally& tally) {
   std::string out = "{\"records\":";
   json::append_uint(out, tally.records);
-  const std::pair<const char*, std::uint64_t> counters[] = {
-      {"unchanged", tally.unchanged}, {"changed", tally.changed},
-      {"loosened", tally.loosened},   {"tightened", tally.tightened},
-      {"provenance_only", tally.provenance_only}, {"bad", tally.bad}};
+  const std::pair<const char*, std::uint64_t> counters[] = {{"unchanged", tally.unchanged},
+                                                            {"changed", tally.changed},
+                                                            {"loosened", tally.loosened},
+                                                            {"tightened", tally.tightened},
+                                                            {"provenance_only", tally.provenance_only},
+                                                            {"bad", tally.bad}};
   for (const auto& [name, value] : counters) {
     out.append(",\"").append(name).append("\":");
     json::append_uint(out, value);

@@ -10,23 +10,34 @@ namespace {
 
 std::string_view from_name(StrictnessFrom from) {
   switch (from) {
-    case StrictnessFrom::override_dial: return "override";
-    case StrictnessFrom::pack: return "pack";
-    case StrictnessFrom::default_dial: return "default";
-    case StrictnessFrom::fall_back: break;
+    case StrictnessFrom::override_dial:
+      return "override";
+    case StrictnessFrom::pack:
+      return "pack";
+    case StrictnessFrom::default_dial:
+      return "default";
+    case StrictnessFrom::fall_back:
+      break;
   }
   return "fall-back";
 }
 
 std::string_view reason_name(ControlReason reason) {
   switch (reason) {
-    case ControlReason::universe: return "universe";
-    case ControlReason::subject_list: return "subject-list";
-    case ControlReason::not_in_subject_list: return "not-in-subject-list";
-    case ControlReason::legal_floor: return "legal-floor";
-    case ControlReason::not_in_legal_floor: return "not-in-legal-floor";
-    case ControlReason::prohibited: return "prohibited";
-    case ControlReason::fall_back: break;
+    case ControlReason::universe:
+      return "universe";
+    case ControlReason::subject_list:
+      return "subject-list";
+    case ControlReason::not_in_subject_list:
+      return "not-in-subject-list";
+    case ControlReason::legal_floor:
+      return "legal-floor";
+    case ControlReason::not_in_legal_floor:
+      return "not-in-legal-floor";
+    case ControlReason::prohibited:
+      return "prohibited";
+    case ControlReason::fall_back:
+      break;
   }
   return "fall-back";
 }

@@ -8,9 +8,7 @@
 namespace zorv::wire {
 namespace {
 
-std::string_view severity_name(LintSeverity severity) {
-  return severity == LintSeverity::error ? "error" : "warning";
-}
+std::string_view severity_name(LintSeverity severity) { return severity == LintSeverity::error ? "error" : "warning"; }
 
 void append_member(std::string& out, std::string_view key, std::size_t value) {
   out += ",\"";

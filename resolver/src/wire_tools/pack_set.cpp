@@ -52,7 +52,7 @@ Result<std::string> PackSet::resolve_json(std::string_view query_json,
 }
 
 Result<std::string> PackSet::resolve_with_receipts_json(std::string_view query_json, std::string_view ctx_json,
-                                                         std::optional<std::string_view> strictness_override) const {
+                                                        std::optional<std::string_view> strictness_override) const {
   Result<WireQuery> query = WireQuery::read(query_json);
   if (!query.ok()) return std::move(query.error());
   const ControlDecision decision = decide(std::move(query.value()).into_core(), parse_strictness(strictness_override));

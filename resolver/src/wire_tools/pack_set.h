@@ -40,8 +40,7 @@ class PackSet {
   // As resolve_many_json, the queries shared out over `threads` threads (the
   // calling one included); the text is the same for every thread count.
   Result<std::string> resolve_many_json(std::string_view queries_json,
-                                        std::optional<std::string_view> strictness_override,
-                                        std::size_t threads) const;
+                                        std::optional<std::string_view> strictness_override, std::size_t threads) const;
 
   // The decision for a query already read.
   ControlDecision decide(const RegulatoryQuery& query, const std::optional<Strictness>& strictness) const;

@@ -8,10 +8,14 @@ namespace {
 
 std::string_view kind_text(pack_vocabulary::KeyKind kind) {
   switch (kind) {
-    case pack_vocabulary::KeyKind::table: return "table";
-    case pack_vocabulary::KeyKind::table_of_tables: return "table of tables";
-    case pack_vocabulary::KeyKind::string: return "string";
-    case pack_vocabulary::KeyKind::string_list: break;
+    case pack_vocabulary::KeyKind::table:
+      return "table";
+    case pack_vocabulary::KeyKind::table_of_tables:
+      return "table of tables";
+    case pack_vocabulary::KeyKind::string:
+      return "string";
+    case pack_vocabulary::KeyKind::string_list:
+      break;
   }
   return "array of strings";
 }
@@ -40,7 +44,7 @@ std::string pack_vocabulary_json() {
     }
     out += R"(],"element":)";
     json::append_string(out, key.kind == pack_vocabulary::KeyKind::string_list ? pack_vocabulary::kListElementDetail
-                                                                                : std::string_view());
+                                                                               : std::string_view());
     out += '}';
   }
   out += ']';

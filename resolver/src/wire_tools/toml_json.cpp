@@ -17,9 +17,15 @@ using toml::Node;
 
 void append_scalar(std::string& out, const Node& node) {
   switch (node.kind) {
-    case Kind::string: json::append_string(out, node.text); return;
-    case Kind::integer: out += std::to_string(node.integer); return;
-    case Kind::boolean: out += node.boolean ? "true" : "false"; return;
+    case Kind::string:
+      json::append_string(out, node.text);
+      return;
+    case Kind::integer:
+      out += std::to_string(node.integer);
+      return;
+    case Kind::boolean:
+      out += node.boolean ? "true" : "false";
+      return;
     case Kind::floating: {
       if (!std::isfinite(node.floating)) {
         json::append_string(out, node.text);
@@ -30,7 +36,9 @@ void append_scalar(std::string& out, const Node& node) {
       out.append(buffer, written.ptr);
       return;
     }
-    default: json::append_string(out, node.text); return;  // date-times
+    default:
+      json::append_string(out, node.text);
+      return;  // date-times
   }
 }
 

@@ -17,10 +17,10 @@ TEST(Strictness, ParsesOnlyTheExactNamesAndKeepsEveryOtherText) {
     std::string text;
     Level level;
   } rows[] = {
-      {"aggressive", Level::aggressive},     {"as_configured", Level::as_configured},
-      {"minimal", Level::minimal},           {"Aggressive", Level::unrecognised},
-      {" minimal", Level::unrecognised},     {"as-configured", Level::unrecognised},
-      {"", Level::unrecognised},             {std::string("minimal\0", 8), Level::unrecognised},
+      {"aggressive", Level::aggressive}, {"as_configured", Level::as_configured},
+      {"minimal", Level::minimal},       {"Aggressive", Level::unrecognised},
+      {" minimal", Level::unrecognised}, {"as-configured", Level::unrecognised},
+      {"", Level::unrecognised},         {std::string("minimal\0", 8), Level::unrecognised},
   };
   for (const auto& row : rows) {
     const Strictness dial = Strictness::parse(row.text);

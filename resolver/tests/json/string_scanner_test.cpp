@@ -16,11 +16,39 @@ namespace {
 std::string random_literal(std::mt19937& random) {
   // Pieces the block scan handles itself, then pieces it leaves to the
   // precise scan; half of the literals draw from the first kind only.
-  static const std::string pieces[] = {"a", "z", "\"", "\\\\", "\\\"", "\\n", "\\t", "\\/", "\\\\\\",
-                                       "\x7f", "\xc3\xa9", "\xe2\x82\xac", "\xf0\x9f\x98\x80", " ",
-                                       "\\u00e9", "\\ud83d\\ude00", "\\u0022", "\\u005C", "\\uFFFF", "\\uDBFF\\uDFFF",
-                                       "\\ud800", "\\udc00", "\\ud800\\u0041", "\\ud800\\n", "\\u12g4", "\\u00",
-                                       "\\x", "\\", "\x01", "\x1f", "\xc3", "\xff", "\xed\xa0\x80"};
+  static const std::string pieces[] = {"a",
+                                       "z",
+                                       "\"",
+                                       "\\\\",
+                                       "\\\"",
+                                       "\\n",
+                                       "\\t",
+                                       "\\/",
+                                       "\\\\\\",
+                                       "\x7f",
+                                       "\xc3\xa9",
+                                       "\xe2\x82\xac",
+                                       "\xf0\x9f\x98\x80",
+                                       " ",
+                                       "\\u00e9",
+                                       "\\ud83d\\ude00",
+                                       "\\u0022",
+                                       "\\u005C",
+                                       "\\uFFFF",
+                                       "\\uDBFF\\uDFFF",
+                                       "\\ud800",
+                                       "\\udc00",
+                                       "\\ud800\\u0041",
+                                       "\\ud800\\n",
+                                       "\\u12g4",
+                                       "\\u00",
+                                       "\\x",
+                                       "\\",
+                                       "\x01",
+                                       "\x1f",
+                                       "\xc3",
+                                       "\xff",
+                                       "\xed\xa0\x80"};
   constexpr size_t kHandled = 20;
   const size_t choices = random() % 2 ? kHandled : std::size(pieces);
   std::string text = "\"";

@@ -65,11 +65,20 @@ controls = ["a"]
 // document may nest: a scan that lost track of a string would refuse it.
 const std::string kQuotedNesting =
     "[meta]\nx = [\n[\n1 ],\n { a = \"[\" } ]\n"
-    "a = [ \"\"\"x\"\"\"\", \"" + std::string(2000, '[') + "\" ]\n"
-    "b = \"\\\"" + std::string(2000, '[') + "\"\n"
-    "c = [ '''y''''', '" + std::string(2000, '{') + "' ]\n"
-    "e = \"\"\"\n[.]\\\"\"\"" + std::string(2000, '[') + "\"\"\"\n"
-    "\"" + std::string(2000, '.') + "\" = 1\n";
+    "a = [ \"\"\"x\"\"\"\", \"" +
+    std::string(2000, '[') +
+    "\" ]\n"
+    "b = \"\\\"" +
+    std::string(2000, '[') +
+    "\"\n"
+    "c = [ '''y''''', '" +
+    std::string(2000, '{') +
+    "' ]\n"
+    "e = \"\"\"\n[.]\\\"\"\"" +
+    std::string(2000, '[') +
+    "\"\"\"\n"
+    "\"" +
+    std::string(2000, '.') + "\" = 1\n";
 
 std::string deep(const std::string& open, const std::string& inner, const std::string& close, int levels) {
   std::string text;

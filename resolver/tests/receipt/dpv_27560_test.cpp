@@ -16,27 +16,24 @@ using namespace fixtures;
 
 std::string quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
 
-const std::string kContextMember =
-    R"("@context":{"@vocab":)" + quoted(kKwdxNamespace) + R"(,"dpv":"https://w3id.org/dpv#",)" +
-    R"("event_type":{"@id":"kwdx:event_type","@type":"@id"},"id":"@id","kwdx":)" + quoted(kKwdxNamespace) +
-    R"(,"operations":{"@id":"kwdx:operations","@type":"@id"}})";
+const std::string kContextMember = R"("@context":{"@vocab":)" + quoted(kKwdxNamespace) +
+                                   R"(,"dpv":"https://w3id.org/dpv#",)" +
+                                   R"("event_type":{"@id":"kwdx:event_type","@type":"@id"},"id":"@id","kwdx":)" +
+                                   quoted(kKwdxNamespace) + R"(,"operations":{"@id":"kwdx:operations","@type":"@id"}})";
 const std::string kDisclaimerMember = R"("disclaimer":)" + quoted(kNotLegalAdvice);
-const std::string kControllerPrincipal =
-    R"("pii_controller":{"@type":"dpv:DataController","id":"acme-bank"},)"
-    R"("pii_principal":{"@type":"dpv:DataSubject","id":"user-42"},)";
+const std::string kControllerPrincipal = R"("pii_controller":{"@type":"dpv:DataController","id":"acme-bank"},)"
+                                         R"("pii_principal":{"@type":"dpv:DataSubject","id":"user-42"},)";
 const std::string kDecisionEvent =
     R"({"event_state":"permit","event_time":"2025-01-01T00:00:00Z","event_type":"kwdx:ControlDecision"})";
-const std::string kRecord =
-    R"("record":{"issued_at":"2025-01-01T00:00:00Z","language":"en","record_id":"rcpt-0001",)"
-    R"("schema_version":"kwdx-receipt/0.1+iso27560"}})";
+const std::string kRecord = R"("record":{"issued_at":"2025-01-01T00:00:00Z","language":"en","record_id":"rcpt-0001",)"
+                            R"("schema_version":"kwdx-receipt/0.1+iso27560"}})";
 
 const std::string kMinimalPackReceipt =
     "{" + kContextMember + R"(,"@type":"kwdx:ControlDecisionReceipt",)" +
     R"("decision":{"escalation":{"gpc_signal":false,"ieee7012_no_recording":false},)"
     R"("posture":"as_configured","required_controls":["mfa","tokenisation"],"verdict":"permit"},)" +
     kDisclaimerMember + R"(,"event":[)" + kDecisionEvent + "]," +
-    R"("jurisdiction":{"attribution_source":"pack","dpv:hasJurisdiction":[]},)" +
-    kControllerPrincipal +
+    R"("jurisdiction":{"attribution_source":"pack","dpv:hasJurisdiction":[]},)" + kControllerPrincipal +
     R"("processing":{"@type":"kwdx:RegulatedActivity","domain":"payments","operations":[],"subject":"card"},)"
     R"("provenance":{"advisory_only":true,"fell_back":false,"legal_review_status":"approved",)"
     R"("pack_source":"retail/payments.zorv.toml","profile":"retail","provenance_verified":false},)" +
@@ -73,29 +70,27 @@ std::vector<WholeDocumentCase> whole_document_cases() {
            R"("decision":{"escalation":{"gpc_signal":false,"ieee7012_no_recording":false},)"
            R"("posture":"aggressive","required_controls":["MFA","audit_log","mfa"],"verdict":"permit"},)" +
            kDisclaimerMember + R"(,"event":[)" + kDecisionEvent + "]," +
-           R"("jurisdiction":{"attribution_source":"pack","dpv:hasJurisdiction":[]},)" +
-           kControllerPrincipal +
+           R"("jurisdiction":{"attribution_source":"pack","dpv:hasJurisdiction":[]},)" + kControllerPrincipal +
            R"("processing":{"@type":"kwdx:RegulatedActivity","domain":"payments","operations":[],"subject":"card"},)"
            R"("provenance":{"advisory_only":true,"fell_back":true,"legal_review_status":null,)"
            R"("pack_source":"<missing:retail/payments.zorv.toml>","profile":"retail","provenance_verified":false},)" +
            kRecord},
       {"control and non-ASCII characters in every copied text", awkward_decision(), awkward_context(),
-       "{" + kContextMember + R"(,"@type":"kwdx:ControlDecisionReceipt",)" +
-           R"("ai_disclosure":{"disclosed_at":)" + w("disclosed_at") + R"(,"method":)" + w("method") + "}," +
+       "{" + kContextMember + R"(,"@type":"kwdx:ControlDecisionReceipt",)" + R"("ai_disclosure":{"disclosed_at":)" +
+           w("disclosed_at") + R"(,"method":)" + w("method") + "}," +
            R"("decision":{"escalation":{"gpc_signal":false,"ieee7012_no_recording":false},"posture":)" + w("dial") +
            R"(,"required_controls":[)" + w("a") + "," + w("b") + R"(],"verdict":"permit"},)" + kDisclaimerMember +
            R"(,"event":[{"event_state":"permit","event_time":)" + w("issued_at") +
            R"(,"event_type":"kwdx:ControlDecision"},{"event_state":)" + w("method") + R"(,"event_time":)" +
-           w("disclosed_at") + R"(,"event_type":"kwdx:AiDisclosure"}],)" +
-           R"("jurisdiction":{"attribution_source":)" + w("attribution_source") + R"(,"dpv:hasJurisdiction":[)" +
-           w("j1") + "," + w("j2") + "]}," +
+           w("disclosed_at") + R"(,"event_type":"kwdx:AiDisclosure"}],)" + R"("jurisdiction":{"attribution_source":)" +
+           w("attribution_source") + R"(,"dpv:hasJurisdiction":[)" + w("j1") + "," + w("j2") + "]}," +
            R"("pii_controller":{"@type":"dpv:DataController","id":)" + w("pii_controller") + "}," +
            R"("pii_principal":{"@type":"dpv:DataSubject","id":)" + w("pii_principal_id") + "}," +
            R"("processing":{"@type":"kwdx:RegulatedActivity","domain":)" + w("domain") + R"(,"operations":[)" +
            w("operation") + R"(],"subject":)" + w("subject") + "}," +
-           R"("provenance":{"advisory_only":true,"fell_back":false,"last_reviewed_against_guidance":)" +
-           w("guidance") + R"(,"legal_review_status":)" + w("review") + R"(,"pack_sha256":)" + w("pack_sha256") +
-           R"(,"pack_source":)" + w("source") + R"(,"profile":)" + w("profile") + R"(,"provenance_verified":false},)" +
+           R"("provenance":{"advisory_only":true,"fell_back":false,"last_reviewed_against_guidance":)" + w("guidance") +
+           R"(,"legal_review_status":)" + w("review") + R"(,"pack_sha256":)" + w("pack_sha256") + R"(,"pack_source":)" +
+           w("source") + R"(,"profile":)" + w("profile") + R"(,"provenance_verified":false},)" +
            R"("record":{"issued_at":)" + w("issued_at") + R"(,"language":)" + w("language") + R"(,"record_id":)" +
            w("record_id") + R"(,"schema_version":"kwdx-receipt/0.1+iso27560"}})"},
   };
@@ -128,8 +123,8 @@ TEST(Dpv27560Test, OneChangeShowsOnlyWhereItBelongs) {
       {"issued_at is the record time and the event time", [](D&, C& c) { c.issued_at = "yesterday"; },
        R"("2025-01-01T00:00:00Z")", R"("yesterday")", 2},
       {"gpc signal alone", [](D&, C& c) { c.gpc_signal = true; }, R"("gpc_signal":false)", R"("gpc_signal":true)", 1},
-      {"no-recording flag alone", [](D&, C& c) { c.ieee7012_no_recording = true; },
-       R"("ieee7012_no_recording":false)", R"("ieee7012_no_recording":true)", 1},
+      {"no-recording flag alone", [](D&, C& c) { c.ieee7012_no_recording = true; }, R"("ieee7012_no_recording":false)",
+       R"("ieee7012_no_recording":true)", 1},
       {"context fields the receipt does not carry",
        [](D&, C& c) {
          c.issued_at_unix = 18446744073709551615u;

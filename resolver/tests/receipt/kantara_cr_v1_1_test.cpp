@@ -17,10 +17,9 @@ const std::string kDisclaimer = "\"" + std::string(kNotLegalAdvice) + "\"";
 const std::string kNoticeMember = R"("notice":"KWDX control-prescription receipt — records REQUIRED controls, )"
                                   R"(NOT obtained consent. )" +
                                   std::string(kNotLegalAdvice) + "\"";
-const std::string kPurposeTail =
-    R"("primaryPurpose":true,"purpose":"card","purposeCategory":["payments"],)"
-    R"("termination":"per_pack_effective_until"}],)"
-    R"("service":"payments"}],)";
+const std::string kPurposeTail = R"("primaryPurpose":true,"purpose":"card","purposeCategory":["payments"],)"
+                                 R"("termination":"per_pack_effective_until"}],)"
+                                 R"("service":"payments"}],)";
 
 const std::string kMinimalPackReceipt =
     R"({"collectionMethod":"kwdx_resolver","consentReceiptID":"rcpt-0001","consentTimestamp":1735689600,)"
@@ -105,8 +104,8 @@ TEST(KantaraCrV11Test, OneChangeShowsOnlyWhereItBelongs) {
        R"("consentTimestamp":1735689600,)", R"("consentTimestamp":18446744073709551615,)", 1},
       {"empty policy url is present", [](D&, C& c) { c.policy_url = ""; },
        R"("policyUrl":"urn:kwdx:policy:unspecified")", R"("policyUrl":"")", 1},
-      {"one jurisdiction", [](D&, C& c) { c.jurisdictions = {"EU"}; }, R"("jurisdiction":"")",
-       R"("jurisdiction":"EU")", 1},
+      {"one jurisdiction", [](D&, C& c) { c.jurisdictions = {"EU"}; }, R"("jurisdiction":"")", R"("jurisdiction":"EU")",
+       1},
       {"jurisdictions joined untrimmed, empty items kept", [](D&, C& c) { c.jurisdictions = {" EU", "", "DE "}; },
        R"("jurisdiction":"")", R"("jurisdiction":" EU  DE ")", 1},
       {"unrecognised dial", [](D& d, C&) { d.provenance.strictness = Strictness::parse("strict"); },

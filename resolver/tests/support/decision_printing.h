@@ -31,8 +31,8 @@ inline ControlDecision answer(std::vector<ControlKey> required, Strictness dial,
                               std::optional<std::string> guidance = std::nullopt) {
   ControlDecision decision;
   decision.required = ControlSet::from_list(std::move(required));
-  decision.provenance = {std::move(profile), std::move(dial), std::move(source), std::move(review),
-                         std::move(guidance), false};
+  decision.provenance = {std::move(profile), std::move(dial),     std::move(source),
+                         std::move(review),  std::move(guidance), false};
   return decision;
 }
 
@@ -40,8 +40,8 @@ inline ControlDecision answer(std::vector<ControlKey> required, Strictness dial,
 inline ControlDecision fall_back(std::vector<ControlKey> universe, std::string profile, std::string marker) {
   ControlDecision decision;
   decision.required = ControlSet::from_list(std::move(universe));
-  decision.provenance = {std::move(profile), Strictness::aggressive(), std::move(marker), std::nullopt,
-                         std::nullopt, true};
+  decision.provenance = {
+      std::move(profile), Strictness::aggressive(), std::move(marker), std::nullopt, std::nullopt, true};
   return decision;
 }
 

@@ -18,8 +18,14 @@ inline std::string tagged_scalar(const toml::Node& value) {
   using toml::Kind;
   std::string type, text;
   switch (value.kind) {
-    case Kind::string: type = "string"; text = value.text; break;
-    case Kind::integer: type = "integer"; text = std::to_string(value.integer); break;
+    case Kind::string:
+      type = "string";
+      text = value.text;
+      break;
+    case Kind::integer:
+      type = "integer";
+      text = std::to_string(value.integer);
+      break;
     case Kind::floating: {
       type = "float";
       if (std::isnan(value.floating)) {
@@ -30,13 +36,25 @@ inline std::string tagged_scalar(const toml::Node& value) {
       }
       break;
     }
-    case Kind::boolean: type = "bool"; text = value.boolean ? "true" : "false"; break;
-    case Kind::offset_date_time: type = "datetime"; break;
-    case Kind::local_date_time: type = "datetime-local"; break;
-    case Kind::local_date: type = "date-local"; break;
-    case Kind::local_time: type = "time-local"; break;
+    case Kind::boolean:
+      type = "bool";
+      text = value.boolean ? "true" : "false";
+      break;
+    case Kind::offset_date_time:
+      type = "datetime";
+      break;
+    case Kind::local_date_time:
+      type = "datetime-local";
+      break;
+    case Kind::local_date:
+      type = "date-local";
+      break;
+    case Kind::local_time:
+      type = "time-local";
+      break;
     case Kind::table:
-    case Kind::array: break;
+    case Kind::array:
+      break;
   }
   if (type.starts_with("date") || type.starts_with("time")) {
     text = value.text;

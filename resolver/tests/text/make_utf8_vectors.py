@@ -8,6 +8,7 @@ the JSONTestSuite corpus. Seeded, so the file is made again byte for byte:
 
     python3 resolver/tests/text/make_utf8_vectors.py > resolver/tests/text/utf8_vectors.txt
 """
+
 import random
 import sys
 from pathlib import Path
@@ -46,7 +47,7 @@ def damaged(rng, data):
         if kind == 0 and data:
             data[rng.randrange(len(data))] = rng.randrange(256)
         elif kind == 1 and data:
-            del data[rng.randrange(len(data)):]
+            del data[rng.randrange(len(data)) :]
         elif kind == 2:
             data.insert(rng.randrange(len(data) + 1), rng.randrange(0x80, 0xC0))
         elif data:
@@ -56,9 +57,26 @@ def damaged(rng, data):
 
 def vectors():
     rng = random.Random(20261209)
-    edges = [b"\xc0\x80", b"\xc1\xbf", b"\xc2\x80", b"\xe0\x9f\xbf", b"\xe0\xa0\x80", b"\xed\x9f\xbf",
-             b"\xed\xa0\x80", b"\xed\xbf\xbf", b"\xee\x80\x80", b"\xf0\x8f\xbf\xbf", b"\xf0\x90\x80\x80",
-             b"\xf4\x8f\xbf\xbf", b"\xf4\x90\x80\x80", b"\xf5\x80\x80\x80", b"\xff", b"\xfe", b"\x80", b"\xbf"]
+    edges = [
+        b"\xc0\x80",
+        b"\xc1\xbf",
+        b"\xc2\x80",
+        b"\xe0\x9f\xbf",
+        b"\xe0\xa0\x80",
+        b"\xed\x9f\xbf",
+        b"\xed\xa0\x80",
+        b"\xed\xbf\xbf",
+        b"\xee\x80\x80",
+        b"\xf0\x8f\xbf\xbf",
+        b"\xf0\x90\x80\x80",
+        b"\xf4\x8f\xbf\xbf",
+        b"\xf4\x90\x80\x80",
+        b"\xf5\x80\x80\x80",
+        b"\xff",
+        b"\xfe",
+        b"\x80",
+        b"\xbf",
+    ]
     for edge in edges:
         for pad in (0, 1, 28, 29, 30, 31, 32, 33, 61, 62, 63):
             yield b"a" * pad + edge

@@ -54,8 +54,8 @@ TEST(Utf8Validation, EmptyViewWithoutDataIsValid) {
 // kind of sequence meets every position in a 32-byte block.
 TEST(Utf8Validation, VectorCheckAgreesWithPortableCheck) {
   std::mt19937 random(7);
-  const unsigned char alphabet[] = {'a', 0x7F, 0x80, 0x8F, 0x90, 0x9F, 0xA0, 0xBF, 0xC0, 0xC2,
-                                    0xDF, 0xE0, 0xED, 0xEF, 0xF0, 0xF4, 0xF5, 0xFF};
+  const unsigned char alphabet[] = {'a',  0x7F, 0x80, 0x8F, 0x90, 0x9F, 0xA0, 0xBF, 0xC0,
+                                    0xC2, 0xDF, 0xE0, 0xED, 0xEF, 0xF0, 0xF4, 0xF5, 0xFF};
   for (int round = 0; round < 200000; ++round) {
     std::string bytes(random() % 100, 'a');
     const std::size_t changes = random() % 4;

@@ -87,16 +87,14 @@ bool is_legal_review(element e) {
 bool is_meta(element e) {
   object meta;
   return is_table(e) && !e.get_object().get(meta) && member_is(meta, "strictness", is_string) &&
-         member_is(meta, "last_reviewed_against_guidance", is_string) &&
-         member_is(meta, "effective_from", is_string) && member_is(meta, "effective_until", is_string) &&
-         member_is(meta, "legal_review", is_legal_review);
+         member_is(meta, "last_reviewed_against_guidance", is_string) && member_is(meta, "effective_from", is_string) &&
+         member_is(meta, "effective_until", is_string) && member_is(meta, "legal_review", is_legal_review);
 }
 bool has_pack_shape(object document, bool meta_given) {
   element meta;
   const bool meta_ok = meta_given || (!document["meta"].get(meta) && is_meta(meta));
   return meta_ok && member_is(document, "subject", is_subject_table) &&
-         member_is(document, "legally_required", is_control_list) &&
-         member_is(document, "prohibited", is_control_list);
+         member_is(document, "legally_required", is_control_list) && member_is(document, "prohibited", is_control_list);
 }
 
 std::string test_name(const testing::TestParamInfo<std::string>& info) {

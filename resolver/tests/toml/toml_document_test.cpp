@@ -184,7 +184,8 @@ TEST(TomlDocument, ReadsLongLiteralsAndDeepNesting) {
   const std::string long_float = "x = 1." + repeated("0", 300) + "1e-2\n";
   EXPECT_EQ(decoded(long_float), R"({"x":{"type":"float","value":"0.01"}})");
   const std::string long_fraction = "t = 07:32:00." + repeated("9", 100) + "\n";
-  EXPECT_EQ(decoded(long_fraction), "{\"t\":{\"type\":\"time-local\",\"value\":\"07:32:00." + repeated("9", 100) + "\"}}");
+  EXPECT_EQ(decoded(long_fraction),
+            "{\"t\":{\"type\":\"time-local\",\"value\":\"07:32:00." + repeated("9", 100) + "\"}}");
   EXPECT_EQ(decoded("big = 1e400\nsmall = -1e-400\n"),
             R"({"big":{"type":"float","value":"inf"},"small":{"type":"float","value":"-0"}})");
 
@@ -192,8 +193,8 @@ TEST(TomlDocument, ReadsLongLiteralsAndDeepNesting) {
     const std::string arrays = "a = " + repeated("[", depth) + repeated("]", depth) + "\n";
     EXPECT_EQ(decoded(arrays), "{\"a\":" + repeated("[", depth) + repeated("]", depth) + "}") << depth;
     const std::string tables = "a = " + repeated("{b=", depth) + "1" + repeated("}", depth) + "\n";
-    EXPECT_EQ(decoded(tables), "{\"a\":" + repeated("{\"b\":", depth) + R"({"type":"integer","value":"1"})" +
-                                   repeated("}", depth + 1))
+    EXPECT_EQ(decoded(tables),
+              "{\"a\":" + repeated("{\"b\":", depth) + R"({"type":"integer","value":"1"})" + repeated("}", depth + 1))
         << depth;
     const std::string header = "[" + repeated("k.", depth) + "k]\n";
     EXPECT_EQ(decoded(header), repeated("{\"k\":", depth + 1) + "{}" + repeated("}", depth + 1)) << depth;

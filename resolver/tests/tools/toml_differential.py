@@ -14,6 +14,7 @@ TOML's grammar admits a leap second (":60"), which tomllib refuses since
 Python's datetime cannot hold it; and TOML requires an error for an integer
 beyond 64 bits, which tomllib reads as a Python int.
 """
+
 import argparse
 import datetime
 import json
@@ -22,6 +23,7 @@ import random
 import re
 import subprocess
 import sys
+
 import tomllib
 
 BARE = "abcdefghijklmnopqrstuvwxyzABCXYZ0123456789_-"
@@ -60,7 +62,7 @@ class Generator:
             elif kind == 2:
                 pieces.append("\\U%08X" % self.rng.choice([0x1F600, 0x10FFFF, 0x41]))
             elif kind == 3:
-                pieces.append(self.choice("é", "€", "監", "\U0001F512", "\t"))
+                pieces.append(self.choice("é", "€", "監", "\U0001f512", "\t"))
             elif kind == 4 and multiline:
                 pieces.append(self.choice("\n", "\r\n", '"', '""', "\\\n   ", "\\  \r\n\n  "))
             else:
@@ -92,7 +94,8 @@ class Generator:
     def digits(self, alphabet="0123456789", n=None):
         n = n or self.rng.randint(1, 5)
         text = self.rng.choice(alphabet.lstrip("0") or alphabet) + "".join(
-            self.rng.choice(alphabet) for _ in range(n - 1))
+            self.rng.choice(alphabet) for _ in range(n - 1)
+        )
         if len(text) > 2 and self.rng.random() < 0.3:
             at = self.rng.randint(1, len(text) - 1)
             text = text[:at] + "_" + text[at:]
@@ -178,8 +181,13 @@ class Generator:
             elif kind == 3:
                 lines.append("[[" + self.key() + "]]")
             else:
-                lines.append(self.choice("", "  ") + self.key() + self.choice(" = ", "=", " =\t") +
-                             self.value() + self.choice("", " # comment"))
+                lines.append(
+                    self.choice("", "  ")
+                    + self.key()
+                    + self.choice(" = ", "=", " =\t")
+                    + self.value()
+                    + self.choice("", " # comment")
+                )
         text = newline.join(lines) + self.choice("", newline)
         if self.rng.random() < 0.3:
             text = self.damaged(text)
@@ -191,12 +199,36 @@ class Generator:
         at = self.rng.randrange(len(text))
         kind = self.rng.randrange(3)
         if kind == 0:
-            return text[:at] + text[at + 1:]
-        insert = self.rng.choice(['"', "'", "[", "]", "{", "}", "=", ",", ".", "\\", "#", "\n", " ", "\r",
-                                  "\x00", "\x7f", "_", "0", "e", ":", "-", "T"])
+            return text[:at] + text[at + 1 :]
+        insert = self.rng.choice(
+            [
+                '"',
+                "'",
+                "[",
+                "]",
+                "{",
+                "}",
+                "=",
+                ",",
+                ".",
+                "\\",
+                "#",
+                "\n",
+                " ",
+                "\r",
+                "\x00",
+                "\x7f",
+                "_",
+                "0",
+                "e",
+                ":",
+                "-",
+                "T",
+            ]
+        )
         if kind == 1:
             return text[:at] + insert + text[at:]
-        return text[:at] + insert + text[at + 1:]
+        return text[:at] + insert + text[at + 1 :]
 
 
 def tagged(value):
@@ -208,7 +240,7 @@ def tagged(value):
     if isinstance(value, bool):
         return ("bool", value)
     if isinstance(value, int):
-        if not -2**63 <= value < 2**63:
+        if not -(2**63) <= value < 2**63:
             raise OverflowError(value)
         return ("integer", value)
     if isinstance(value, float):
@@ -291,8 +323,10 @@ def main():
         if got != expected:
             disagreements.append((data, answer, expected))
         accepted += ours_ok
-    print(f"toml_differential: {len(documents)} documents, {accepted} TOML, "
-          f"{len(documents) - accepted} refused, {len(disagreements)} disagreements with tomllib")
+    print(
+        f"toml_differential: {len(documents)} documents, {accepted} TOML, "
+        f"{len(documents) - accepted} refused, {len(disagreements)} disagreements with tomllib"
+    )
     for data, answer, expected in disagreements[:10]:
         print(f"  document {data!r}\n    zorv:    {answer[:300]}\n    tomllib: {str(expected)[:300]}")
     return 1 if disagreements else 0

@@ -30,9 +30,7 @@ constexpr std::string_view kQueryPrefix = "query_json is not a valid RegulatoryQ
 constexpr std::string_view kCtxPrefix = "ctx_json is not a valid ReceiptContext: ";
 
 // `text` with its first "@" replaced by `bytes`.
-std::string with(std::string text, std::string_view bytes) {
-  return text.replace(text.find('@'), 1, bytes);
-}
+std::string with(std::string text, std::string_view bytes) { return text.replace(text.find('@'), 1, bytes); }
 
 std::string error_of(const std::string& packs, const std::string& query, const std::string& ctx) {
   const Result<std::string> result = resolve_with_receipts_json(packs, query, ctx, std::nullopt);
@@ -49,10 +47,14 @@ struct Place {
 const Place kStringPlaces[] = {
     {"pack key", 0, R"({"retail/payments.zorv.toml":"[meta]","@":"x"})"},
     {"pack text", 0, R"({"retail/payments.zorv.toml":"[meta]\n# @"})"},
-    {"query string", 1, R"({"domain":"payments","profile":"retail","jurisdiction":"E@U","subject":"card","universe":[]})"},
-    {"universe element", 1, R"({"domain":"payments","profile":"retail","jurisdiction":"EU","subject":"card","universe":["a","@"]})"},
-    {"unknown query key", 1, R"({"domain":"payments","x@":1,"profile":"retail","jurisdiction":"EU","subject":"card","universe":[]})"},
-    {"skipped query value", 1, R"({"note":[{"a":"@"}],"domain":"payments","profile":"retail","jurisdiction":"EU","subject":"card","universe":[]})"},
+    {"query string", 1,
+     R"({"domain":"payments","profile":"retail","jurisdiction":"E@U","subject":"card","universe":[]})"},
+    {"universe element", 1,
+     R"({"domain":"payments","profile":"retail","jurisdiction":"EU","subject":"card","universe":["a","@"]})"},
+    {"unknown query key", 1,
+     R"({"domain":"payments","x@":1,"profile":"retail","jurisdiction":"EU","subject":"card","universe":[]})"},
+    {"skipped query value", 1,
+     R"({"note":[{"a":"@"}],"domain":"payments","profile":"retail","jurisdiction":"EU","subject":"card","universe":[]})"},
     {"context string", 2, std::string(kContext).replace(kContext.find("\"r\""), 3, "\"r@\"")},
     {"context list element", 2, std::string(kContext).replace(kContext.find("\"o\""), 3, "\"@\"")},
 };
@@ -61,9 +63,23 @@ const Place kStringPlaces[] = {
 // encoded surrogate, a code point past U+10FFFF, bytes no sequence uses, and
 // sequences cut short.
 const std::string_view kNotUtf8[] = {
-    "\x80",         "\xBF",         "\xC0\xAF", "\xC1\xBF", "\xE0\x80\xAF", "\xF0\x80\x80\xAF",
-    "\xED\xA0\x80", "\xED\xBF\xBF", "\xF4\x90\x80\x80", "\xF5\x80\x80\x80", "\xF8\x88\x80\x80\x80",
-    "\xFE",         "\xFF",         "\xC3",     "\xE2\x82", "\xF0\x9F\x98", "\xC3\x28",
+    "\x80",
+    "\xBF",
+    "\xC0\xAF",
+    "\xC1\xBF",
+    "\xE0\x80\xAF",
+    "\xF0\x80\x80\xAF",
+    "\xED\xA0\x80",
+    "\xED\xBF\xBF",
+    "\xF4\x90\x80\x80",
+    "\xF5\x80\x80\x80",
+    "\xF8\x88\x80\x80\x80",
+    "\xFE",
+    "\xFF",
+    "\xC3",
+    "\xE2\x82",
+    "\xF0\x9F\x98",
+    "\xC3\x28",
 };
 
 std::string argument_error(const Place& place, std::string_view bytes) {
@@ -81,7 +97,8 @@ TEST(InvalidUtf8, InsideAnyStringOfAnyArgumentIsAnInvalidCodePoint) {
     ASSERT_TRUE(argument_error(place, "ok").starts_with("accepted: ")) << place.name;
     for (const std::string_view bytes : kNotUtf8) {
       const std::string error = argument_error(place, bytes);
-      EXPECT_TRUE(error.starts_with(std::string(prefix_of(place.argument)) + "invalid unicode code point at line 1 column "))
+      EXPECT_TRUE(
+          error.starts_with(std::string(prefix_of(place.argument)) + "invalid unicode code point at line 1 column "))
           << place.name << ": " << error;
     }
   }
@@ -109,7 +126,8 @@ TEST(InvalidUtf8, EveryPrefixOfAValidSequenceIsRefusedAndTheWholeAccepted) {
     for (const Place& place : kStringPlaces) {
       EXPECT_TRUE(argument_error(place, sequence).starts_with("accepted: ")) << place.name;
       for (size_t cut = 1; cut < sequence.size(); ++cut) {
-        EXPECT_TRUE(argument_error(place, sequence.substr(0, cut)).find("invalid unicode code point") != std::string::npos)
+        EXPECT_TRUE(argument_error(place, sequence.substr(0, cut)).find("invalid unicode code point") !=
+                    std::string::npos)
             << place.name << " cut at " << cut;
       }
     }
@@ -147,7 +165,8 @@ TEST(DeepNesting, EveryArgumentStopsAtTheLimit) {
     std::string packs, query, ctx;
     std::string expected;
   } cases[] = {
-      {objects, kQuery, kContext, std::string(kPacksPrefix) + "invalid type: map, expected a string at line 1 column 5"},
+      {objects, kQuery, kContext,
+       std::string(kPacksPrefix) + "invalid type: map, expected a string at line 1 column 5"},
       {kPacks, objects, kContext, std::string(kQueryPrefix) + "recursion limit exceeded at line 1 column 641"},
       {kPacks, in_member, kContext, std::string(kQueryPrefix) + "recursion limit exceeded at line 1 column 136"},
       {kPacks, kQuery, objects, std::string(kCtxPrefix) + "recursion limit exceeded at line 1 column 641"},
@@ -157,7 +176,8 @@ TEST(DeepNesting, EveryArgumentStopsAtTheLimit) {
 }
 
 TEST(PackText, AByteOrderMarkMayOpenItOnlyOnce) {
-  const RegulatoryQuery query{"payments", "retail", "EU", "card", ControlUniverse::from_list({"mfa", "log"}), std::nullopt};
+  const RegulatoryQuery query{"payments",  "retail", "EU", "card", ControlUniverse::from_list({"mfa", "log"}),
+                              std::nullopt};
   const std::string pack = "[meta]\nstrictness = \"as_configured\"\n[subject.card]\ncontrols = [\"mfa\"]\n";
   const ControlDecision with_mark = decide_from_pack_text("\xEF\xBB\xBF" + pack, "p", std::nullopt, query);
   EXPECT_FALSE(with_mark.provenance.fell_back);
@@ -179,12 +199,17 @@ TEST(Threads, ConcurrentCallsGiveTheSequentialResults) {
   for (int thread = 0; thread < kThreads; ++thread) {
     for (int index = 0; index < 24; ++index) {
       const std::string id = std::to_string(thread) + "-" + std::to_string(index);
-      const std::string packs = R"({"p)" + id + R"(/d.zorv.toml":"[meta]\nstrictness = \"as_configured\"\n[subject.s]\ncontrols = [\"c)" + id + R"(\", \"mfa\"]\n[legally_required]\ncontrols = [\"mfa\"]"})";
-      const std::string query = R"({"domain":"d","profile":"p)" + id + R"(","jurisdiction":"","subject":"s","universe":["c)" + id + R"(","mfa","x)" + id + R"("]})";
+      const std::string packs =
+          R"({"p)" + id + R"(/d.zorv.toml":"[meta]\nstrictness = \"as_configured\"\n[subject.s]\ncontrols = [\"c)" +
+          id + R"(\", \"mfa\"]\n[legally_required]\ncontrols = [\"mfa\"]"})";
+      const std::string query = R"({"domain":"d","profile":"p)" + id +
+                                R"(","jurisdiction":"","subject":"s","universe":["c)" + id + R"(","mfa","x)" + id +
+                                R"("]})";
       std::optional<std::string> dial;
       if (index % 3 == 1) dial = "minimal";
       if (index % 3 == 2) dial = "d" + id;
-      const std::string ctx = index % 4 == 3 ? "{}" : std::string(kContext).replace(kContext.find("\"r\""), 3, "\"r" + id + "\"");
+      const std::string ctx =
+          index % 4 == 3 ? "{}" : std::string(kContext).replace(kContext.find("\"r\""), 3, "\"r" + id + "\"");
       plans[thread].push_back({packs, index % 5 == 4 ? query.substr(0, query.size() - 2) : query, ctx, dial});
     }
   }

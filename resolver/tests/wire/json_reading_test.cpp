@@ -136,11 +136,14 @@ TEST(QueryReading, KeepsTheUniverseInOrderWithEscapedKeysDecoded) {
   std::vector<std::string> expected;
   for (int i = 0; i < 300; ++i) {
     const std::string n = std::to_string(i);
-    universe += i % 3 == 0 ? "\"plain" + n + "\"," : i % 3 == 1 ? "\"\\u00e9" + n + "\\n\"," : "\"\\ud83d\\ude00" + n + "\",";
+    universe += i % 3 == 0   ? "\"plain" + n + "\","
+                : i % 3 == 1 ? "\"\\u00e9" + n + "\\n\","
+                             : "\"\\ud83d\\ude00" + n + "\",";
     expected.push_back(i % 3 == 0 ? "plain" + n : i % 3 == 1 ? "\xc3\xa9" + n + "\n" : "\xf0\x9f\x98\x80" + n);
   }
   universe.back() = ']';
-  const std::string text = R"({"domain":"d","profile":"p","jurisdiction":"","subject":"s","universe":)" + universe + "}";
+  const std::string text =
+      R"({"domain":"d","profile":"p","jurisdiction":"","subject":"s","universe":)" + universe + "}";
   auto result = WireQuery::read(text);
   ASSERT_TRUE(result.ok()) << result.error().text;
   const RegulatoryQuery query = std::move(result.value()).into_core();
@@ -155,21 +158,20 @@ TEST_P(PackMapFaults, ReportsFirstFaultWithPosition) {
 
 INSTANTIATE_TEST_SUITE_P(
     All, PackMapFaults,
-    testing::Values(
-        FaultCase{"[]", "invalid type: sequence, expected a map at line 1 column 0"},
-        FaultCase{R"("a")", "invalid type: string \"a\", expected a map at line 1 column 3"},
-        FaultCase{"null", "invalid type: null, expected a map at line 1 column 4"},
-        FaultCase{R"({"a":1})", "invalid type: integer `1`, expected a string at line 1 column 6"},
-        FaultCase{R"({"a":"x","b":{}})", "invalid type: map, expected a string at line 1 column 13"},
-        FaultCase{R"({"a":"x"} {})", "trailing characters at line 1 column 11"},
-        FaultCase{"{}\x0b", "trailing characters at line 1 column 3"},
-        FaultCase{"{}\f", "trailing characters at line 1 column 3"},
-        FaultCase{R"({"a":"\uDEAD"})", "lone trailing surrogate in hex escape at line 1 column 12"},
-        FaultCase{std::string(100000, '['), "invalid type: sequence, expected a map at line 1 column 0"}));
+    testing::Values(FaultCase{"[]", "invalid type: sequence, expected a map at line 1 column 0"},
+                    FaultCase{R"("a")", "invalid type: string \"a\", expected a map at line 1 column 3"},
+                    FaultCase{"null", "invalid type: null, expected a map at line 1 column 4"},
+                    FaultCase{R"({"a":1})", "invalid type: integer `1`, expected a string at line 1 column 6"},
+                    FaultCase{R"({"a":"x","b":{}})", "invalid type: map, expected a string at line 1 column 13"},
+                    FaultCase{R"({"a":"x"} {})", "trailing characters at line 1 column 11"},
+                    FaultCase{"{}\x0b", "trailing characters at line 1 column 3"},
+                    FaultCase{"{}\f", "trailing characters at line 1 column 3"},
+                    FaultCase{R"({"a":"\uDEAD"})", "lone trailing surrogate in hex escape at line 1 column 12"},
+                    FaultCase{std::string(100000, '['), "invalid type: sequence, expected a map at line 1 column 0"}));
 
 TEST(PackMapReading, FindsDecodedTextsByKeyLastOneWinning) {
-  auto packs = PackIndex::read(
-      R"({"r/p.toml":"first","other":"[broken","r\/p.toml":"second\n\u00e9","r/p.zorv.toml":""})");
+  auto packs =
+      PackIndex::read(R"({"r/p.toml":"first","other":"[broken","r\/p.toml":"second\n\u00e9","r/p.zorv.toml":""})");
   ASSERT_TRUE(packs.ok()) << packs.error().text;
   const auto found = [&](std::string_view key) {
     std::string storage;

@@ -25,8 +25,8 @@ TEST(ReceiptContextReading, AppliesDefaultsToTheRequiredMembersAlone) {
   auto result = WireReceiptContext::read(context_with(""));
   ASSERT_TRUE(result.ok()) << result.error().text;
   const receipt::ReceiptContext context = std::move(result.value()).into_core();
-  const receipt::ReceiptContext expected{"r", "t", 7, "en", "p", "c", std::nullopt, "d", "s", {}, {}, "a",
-                                         false, false, false, {}, std::nullopt, std::nullopt};
+  const receipt::ReceiptContext expected{"r", "t", 7,   "en",  "p",   "c",   std::nullopt, "d",          "s",
+                                         {},  {},  "a", false, false, false, {},           std::nullopt, std::nullopt};
   EXPECT_EQ(context, expected);
 }
 
@@ -37,16 +37,32 @@ TEST(ReceiptContextReading, ReadsEveryOptionalMemberAndKeepsArraysAsGiven) {
       R"("ai_disclosure":{"method":"banner","disclosed_at":"t0","x":[]},"pack_sha256":"00","universe":[1])"));
   ASSERT_TRUE(result.ok()) << result.error().text;
   const receipt::ReceiptContext context = std::move(result.value()).into_core();
-  const receipt::ReceiptContext expected{
-      "r", "t", 7, "en", "p", "c", "", "d", "s", {"b", "a", "b"}, {"EU", "DE"}, "a", true, true, true,
-      {"health"}, receipt::AiDisclosure{"t0", "banner"}, "00"};
+  const receipt::ReceiptContext expected{"r",
+                                         "t",
+                                         7,
+                                         "en",
+                                         "p",
+                                         "c",
+                                         "",
+                                         "d",
+                                         "s",
+                                         {"b", "a", "b"},
+                                         {"EU", "DE"},
+                                         "a",
+                                         true,
+                                         true,
+                                         true,
+                                         {"health"},
+                                         receipt::AiDisclosure{"t0", "banner"},
+                                         "00"};
   EXPECT_EQ(context, expected);
 }
 
 TEST(ReceiptContextReading, NullMeansAbsentOnlyForTheOptionalMembers) {
   auto result = WireReceiptContext::read(context_with(R"(,"policy_url":null,"ai_disclosure":null,"pack_sha256":null)"));
   ASSERT_TRUE(result.ok()) << result.error().text;
-  EXPECT_EQ(std::move(result.value()).into_core(), std::move(WireReceiptContext::read(context_with("")).value()).into_core());
+  EXPECT_EQ(std::move(result.value()).into_core(),
+            std::move(WireReceiptContext::read(context_with("")).value()).into_core());
 }
 
 struct U64Case {
@@ -57,11 +73,12 @@ struct U64Case {
 class IssuedAtUnix : public testing::TestWithParam<U64Case> {};
 
 TEST_P(IssuedAtUnix, TakesEveryUnsignedSixtyFourBitIntegerAndNothingElse) {
-  const std::string text = R"({"record_id":"r","issued_at":"t","issued_at_unix":)" + GetParam().literal +
-                           R"(,"language":"en","pii_principal_id":"p","pii_controller":"c","domain":"d","subject":"s","attribution_source":"a"})";
+  const std::string text =
+      R"({"record_id":"r","issued_at":"t","issued_at_unix":)" + GetParam().literal +
+      R"(,"language":"en","pii_principal_id":"p","pii_controller":"c","domain":"d","subject":"s","attribution_source":"a"})";
   auto result = WireReceiptContext::read(text);
-  const std::string outcome = result.ok() ? std::to_string(result.value().issued_at_unix)
-                                          : result.error().text.substr(kCtxJsonPrefix.size());
+  const std::string outcome =
+      result.ok() ? std::to_string(result.value().issued_at_unix) : result.error().text.substr(kCtxJsonPrefix.size());
   EXPECT_EQ(outcome, GetParam().outcome);
 }
 
@@ -102,11 +119,15 @@ INSTANTIATE_TEST_SUITE_P(
         FaultCase{R"({"record_id":"","issued_at":"","issued_at_unix":0,"language":"","pii_principal_id":"",)"
                   R"("pii_controller":"","domain":"","subject":""})",
                   "missing field `attribution_source` at line 1 column 131"},
-        FaultCase{context_with(R"(,"operations":null)"), "invalid type: null, expected a sequence at line 1 column 181"},
-        FaultCase{context_with(R"(,"spi_cat":[1])"), "invalid type: integer `1`, expected a string at line 1 column 176"},
+        FaultCase{context_with(R"(,"operations":null)"),
+                  "invalid type: null, expected a sequence at line 1 column 181"},
+        FaultCase{context_with(R"(,"spi_cat":[1])"),
+                  "invalid type: integer `1`, expected a string at line 1 column 176"},
         FaultCase{context_with(R"(,"gpc_signal":null)"), "invalid type: null, expected a boolean at line 1 column 181"},
-        FaultCase{context_with(R"(,"sensitive":"true")"), "invalid type: string \"true\", expected a boolean at line 1 column 182"},
-        FaultCase{context_with(R"(,"ai_disclosure":{"disclosed_at":"t"})"), "missing field `method` at line 1 column 200"},
+        FaultCase{context_with(R"(,"sensitive":"true")"),
+                  "invalid type: string \"true\", expected a boolean at line 1 column 182"},
+        FaultCase{context_with(R"(,"ai_disclosure":{"disclosed_at":"t"})"),
+                  "missing field `method` at line 1 column 200"},
         FaultCase{context_with(R"(,"ai_disclosure":"now")"),
                   "invalid type: string \"now\", expected struct WireAiDisclosure at line 1 column 185"},
         FaultCase{context_with(R"(,"ai_disclosure":{"method":"a","method":"b"})"),
@@ -119,7 +140,8 @@ INSTANTIATE_TEST_SUITE_P(
         // Numbers no double holds are passed over under ignored keys.
         FaultCase{context_with(R"(,"extra":[1e400,-1e400,{"n":)" + std::string(400, '9') + "}]") + "x",
                   "trailing characters at line 1 column 595"},
-        FaultCase{context_with(R"(,"policy_url":5)"), "invalid type: integer `5`, expected a string at line 1 column 178"},
+        FaultCase{context_with(R"(,"policy_url":5)"),
+                  "invalid type: integer `5`, expected a string at line 1 column 178"},
         FaultCase{context_with("") + " x", "trailing characters at line 1 column 166"}));
 
 }  // namespace

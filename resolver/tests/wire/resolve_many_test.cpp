@@ -21,7 +21,8 @@ TEST(ResolveMany, GivesEachQueryTheDecisionResolveGives) {
   const std::vector<std::string> queries = {query("payments", "card"), query("payments", "wallet"),
                                             query("broken", "card"), query("absent", "card"),
                                             query("payments", "other")};
-  for (const std::optional<std::string_view> dial : {std::optional<std::string_view>(), std::optional<std::string_view>("minimal")}) {
+  for (const std::optional<std::string_view> dial :
+       {std::optional<std::string_view>(), std::optional<std::string_view>("minimal")}) {
     std::string array = "[", expected = "[";
     for (const std::string& q : queries) {
       array += (array.size() > 1 ? ",\n" : "") + q;
@@ -44,10 +45,12 @@ TEST(ResolveMany, NamesTheUnusableQueryWithItsPlaceInTheWholeText) {
        "column 11"},
       {kPacks, "[" + query("a", "b") + ",\n" + query("a", "b") + ",{}]",
        "queries_json[2] is not a valid RegulatoryQuery: missing field `domain` at line 2 column 101"},
-      {kPacks, "{}", "queries_json is not a valid sequence of RegulatoryQuery: invalid type: map, expected a "
-                     "sequence at line 1 column 0"},
-      {kPacks, "[" + query("a", "b") + "", "queries_json is not a valid sequence of RegulatoryQuery: EOF while "
-                                           "parsing a list at line 1 column 99"},
+      {kPacks, "{}",
+       "queries_json is not a valid sequence of RegulatoryQuery: invalid type: map, expected a "
+       "sequence at line 1 column 0"},
+      {kPacks, "[" + query("a", "b") + "",
+       "queries_json is not a valid sequence of RegulatoryQuery: EOF while "
+       "parsing a list at line 1 column 99"},
       {"[]", "[]", resolve_json("[]", query("a", "b"), std::nullopt).error().text},
   };
   for (const auto& row : rows) {

@@ -39,11 +39,16 @@ json::JsonValue sorted_value(simdjson::dom::element element) {
       for (auto item : element.get_array()) array.push_back(sorted_value(item));
       return array;
     }
-    case simdjson::dom::element_type::STRING: return std::string_view(element.get_string());
-    case simdjson::dom::element_type::BOOL: return bool(element.get_bool());
-    case simdjson::dom::element_type::UINT64: return std::uint64_t(element.get_uint64());
-    case simdjson::dom::element_type::INT64: return std::uint64_t(element.get_int64());
-    default: return nullptr;
+    case simdjson::dom::element_type::STRING:
+      return std::string_view(element.get_string());
+    case simdjson::dom::element_type::BOOL:
+      return bool(element.get_bool());
+    case simdjson::dom::element_type::UINT64:
+      return std::uint64_t(element.get_uint64());
+    case simdjson::dom::element_type::INT64:
+      return std::uint64_t(element.get_int64());
+    default:
+      return nullptr;
   }
 }
 
@@ -104,8 +109,11 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(OrderCase{"[]", "{", "null", std::string(kPacksJsonPrefix)},
                     OrderCase{kPacks, "{", "null", std::string(kQueryJsonPrefix)},
                     OrderCase{kPacks, "[]", "{", std::string(kQueryJsonPrefix)},
-                    OrderCase{kPacks, kQuery, "null", std::string(kCtxJsonPrefix) + "invalid type: null, expected struct WireReceiptContext at line 1 column 4"},
-                    OrderCase{"{}", kQuery, "{}", std::string(kCtxJsonPrefix) + "missing field `record_id` at line 1 column 2"}));
+                    OrderCase{kPacks, kQuery, "null",
+                              std::string(kCtxJsonPrefix) +
+                                  "invalid type: null, expected struct WireReceiptContext at line 1 column 4"},
+                    OrderCase{"{}", kQuery, "{}",
+                              std::string(kCtxJsonPrefix) + "missing field `record_id` at line 1 column 2"}));
 
 }  // namespace
 }  // namespace zorv::wire

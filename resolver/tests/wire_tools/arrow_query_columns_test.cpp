@@ -101,14 +101,11 @@ TEST(ArrowQueryColumns, RefusesBuffersOutsideTheirLayout) {
     std::string error;  // empty: the batch reads
   } rows[] = {
       {"well formed", [](Batch&) {}, ""},
-      {"offsets running backwards",
-       [](Batch& batch) { batch.strings[3].offsets = {0, 2, 1}; },
+      {"offsets running backwards", [](Batch& batch) { batch.strings[3].offsets = {0, 2, 1}; },
        "column `subject` at row 101 has text outside its buffers"},
-      {"a negative first offset",
-       [](Batch& batch) { batch.strings[0].offsets = {-4, 2, 3}; },
+      {"a negative first offset", [](Batch& batch) { batch.strings[0].offsets = {-4, 2, 3}; },
        "column `domain` at row 100 has text outside its buffers"},
-      {"list offsets running backwards",
-       [](Batch& batch) { batch.list_offsets = {0, 2, 1}; },
+      {"list offsets running backwards", [](Batch& batch) { batch.list_offsets = {0, 2, 1}; },
        "column `universe` at row 101 has text outside its buffers"},
       {"a view into a data buffer that is not there",
        [](Batch& batch) {
@@ -124,14 +121,11 @@ TEST(ArrowQueryColumns, RefusesBuffersOutsideTheirLayout) {
          column.array.buffers = column.buffers.data();
        },
        "column `profile` at row 101 has text outside its buffers"},
-      {"a string column with too few buffers",
-       [](Batch& batch) { batch.strings[2].array.n_buffers = 2; },
+      {"a string column with too few buffers", [](Batch& batch) { batch.strings[2].array.n_buffers = 2; },
        "column `jurisdiction` at row 100 has buffers that do not fit its Arrow format"},
-      {"a column shorter than the batch",
-       [](Batch& batch) { batch.strings[0].array.length = 1; },
+      {"a column shorter than the batch", [](Batch& batch) { batch.strings[0].array.length = 1; },
        "column `domain` at row 100 has buffers that do not fit its Arrow format"},
-      {"list items with too few buffers",
-       [](Batch& batch) { batch.items.array.n_buffers = 1; },
+      {"list items with too few buffers", [](Batch& batch) { batch.items.array.n_buffers = 1; },
        "column `universe` at row 100 has buffers that do not fit its Arrow format"},
   };
   for (const auto& row : rows) {

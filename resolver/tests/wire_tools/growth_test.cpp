@@ -107,7 +107,8 @@ TEST(Growth, DecidingOverAListWhoseKeysShareTheirEnds) {
       "resolve",
       [](int n) {
         std::string list = "[";
-        for (int i = 0; i < n; ++i) list += (i > 0 ? ",\"" : "\"") + std::string("control-") + std::to_string(1000000 + i) + "-of-the-pack\"";
+        for (int i = 0; i < n; ++i)
+          list += (i > 0 ? ",\"" : "\"") + std::string("control-") + std::to_string(1000000 + i) + "-of-the-pack\"";
         return list + "]";
       },
       [](const std::string& list) {

@@ -25,14 +25,13 @@ TEST(LintRanges, StayInsideTheText) {
     std::string expected;
   } rows[] = {
       {"an empty text: empty at its end", "", R"("line":1,"column":1,"end_line":1,"end_column":1)"},
-      {"a point on a character covers it", "[subject.card]\n",
-       R"("line":1,"column":1,"end_line":1,"end_column":2)"},
+      {"a point on a character covers it", "[subject.card]\n", R"("line":1,"column":1,"end_line":1,"end_column":2)"},
       {"a point at a line end (LF) is empty", "[meta]\nstrictness = \"a\n",
        R"("line":2,"column":16,"end_line":2,"end_column":16)"},
       {"a point at a line end (CRLF) is empty", "[meta]\r\nstrictness = \"a\r\n",
        R"("line":2,"column":16,"end_line":2,"end_column":16)"},
-      {"a point at the end of the text is empty", "[meta]\nstrictness = ",
-       R"("line":2,"column":14,"end_line":2,"end_column":14)"},
+      {"a point at the end of the text is empty",
+       "[meta]\nstrictness = ", R"("line":2,"column":14,"end_line":2,"end_column":14)"},
       {"a point on a multi-byte character covers that character", "[meta]\nx = \xC3\xA9",
        R"("line":2,"column":5,"end_line":2,"end_column":6)"},
   };

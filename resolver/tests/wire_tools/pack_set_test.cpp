@@ -15,7 +15,8 @@ const std::string kPacks =
     R"("retail/broken.toml":"[meta"})";
 
 std::string query(const std::string& domain) {
-  return R"({"domain":")" + domain + R"(","profile":"retail","jurisdiction":"EU","subject":"card","universe":["pin","mfa","log"]})";
+  return R"({"domain":")" + domain +
+         R"(","profile":"retail","jurisdiction":"EU","subject":"card","universe":["pin","mfa","log"]})";
 }
 
 TEST(ArrayElements, FindsEachElementOrDeclinesTheFrame) {
@@ -26,7 +27,8 @@ TEST(ArrayElements, FindsEachElementOrDeclinesTheFrame) {
   } rows[] = {
       {" [ ] ", std::vector<std::string_view>{}, 0},
       {"[1]", std::vector<std::string_view>{"1"}, 0},
-      {"[ {\"a\": [1, \"],\"]} ,\n\"x\\\"]\" ]", std::vector<std::string_view>{"{\"a\": [1, \"],\"]}", "\"x\\\"]\""}, 2},
+      {"[ {\"a\": [1, \"],\"]} ,\n\"x\\\"]\" ]", std::vector<std::string_view>{"{\"a\": [1, \"],\"]}", "\"x\\\"]\""},
+       2},
       {"[1 2, 3]", std::vector<std::string_view>{"1 2", "3"}, 0},  // an element the reader will refuse
       {"[[[]]]", std::vector<std::string_view>{"[[]]"}, 2},
       {"[1,]", std::nullopt, 0},
@@ -73,11 +75,11 @@ TEST(PackSet, BatchesOnAnyNumberOfThreadsAnswerAsResolveMany) {
   const std::string rows[] = {
       "[]",
       many + "]",
-      many + ",{\"domain\":1}]",                          // the last query unusable
-      "[" + query("a") + ",{}," + many.substr(1) + "]",   // an early one, then many good ones
-      many + ",]",                                        // the frame
-      many,                                               // unterminated
-      "[" + query("a") + ", " + query("b") + " x]",       // text after a query
+      many + ",{\"domain\":1}]",                                           // the last query unusable
+      "[" + query("a") + ",{}," + many.substr(1) + "]",                    // an early one, then many good ones
+      many + ",]",                                                         // the frame
+      many,                                                                // unterminated
+      "[" + query("a") + ", " + query("b") + " x]",                        // text after a query
       "[" + query("a") + ", " + nested(json::kMaxNestingDepth - 3) + "]",  // nesting at the reader's limit
       "[" + query("a") + ", " + nested(json::kMaxNestingDepth - 2) + "]",
       "[" + query("a") + ", " + nested(json::kMaxNestingDepth - 1) + "]",
@@ -86,14 +88,14 @@ TEST(PackSet, BatchesOnAnyNumberOfThreadsAnswerAsResolveMany) {
   };
   const Result<PackSet> set = PackSet::read(kPacks);
   ASSERT_TRUE(set.ok());
-  for (const std::optional<std::string_view> dial : {std::optional<std::string_view>(), std::optional<std::string_view>("aggressive")}) {
+  for (const std::optional<std::string_view> dial :
+       {std::optional<std::string_view>(), std::optional<std::string_view>("aggressive")}) {
     for (const std::string& queries : rows) {
       const Result<std::string> expected = resolve_many_json(kPacks, queries, dial);
       for (const std::size_t threads : {1u, 2u, 5u, 64u}) {
         const Result<std::string> got = set.value().resolve_many_json(queries, dial, threads);
         ASSERT_EQ(got.ok(), expected.ok()) << queries.substr(0, 80) << " on " << threads;
-        EXPECT_EQ(got.ok() ? got.value() : got.error().text,
-                  expected.ok() ? expected.value() : expected.error().text)
+        EXPECT_EQ(got.ok() ? got.value() : got.error().text, expected.ok() ? expected.value() : expected.error().text)
             << queries.substr(0, 80) << " on " << threads;
       }
     }
