@@ -280,7 +280,8 @@ def _help_uri() -> str:
         for entry in metadata.metadata("zorv").get_all("Project-URL") or []:
             label, _, address = str(entry).partition(",")
             if label.strip().lower() == "documentation":
-                return address.strip()
+                # The page itself: each rule's anchor is put after it.
+                return address.strip().partition("#")[0]
     except metadata.PackageNotFoundError:  # an in-tree run
         pass
     return "README.md"
