@@ -14,15 +14,10 @@
 
 #include "pack_set_type.h"
 #include "thread_count.h"
+#include "utf8_text.h"
 #include "wire_tools/arrow_c_data.h"
 #include "wire_tools/arrow_decisions.h"
 #include "wire_tools/arrow_query_columns.h"
-
-// Part of the stable ABI from 3.10, and exported with the same signature by
-// 3.9, whose limited headers do not declare it.
-#if Py_LIMITED_API + 0 < 0x030A0000
-extern "C" const char* PyUnicode_AsUTF8AndSize(PyObject* unicode, Py_ssize_t* size);
-#endif
 
 namespace zorv::native {
 namespace {
@@ -121,14 +116,14 @@ PyObject* resolve_arrow(PyObject*, PyObject* args, PyObject* kwargs) {
   std::size_t threads = 0;
   if (!threads_of(threads_object, threads)) return nullptr;
   std::optional<std::string_view> strictness_override;
+  Kept kept_override;
   if (override_object != Py_None) {
-    Py_ssize_t size = 0;
-    const char* text = PyUnicode_Check(override_object) ? PyUnicode_AsUTF8AndSize(override_object, &size) : nullptr;
-    if (text == nullptr) {
+    std::string_view text;
+    if (!PyUnicode_Check(override_object) || !utf8_of(override_object, text, kept_override)) {
       if (!PyErr_Occurred()) PyErr_SetString(PyExc_TypeError, "strictness_override must be a str or None");
       return nullptr;
     }
-    strictness_override = std::string_view(text, static_cast<std::size_t>(size));
+    strictness_override = text;
   }
 
   return guarded_object([&]() -> PyObject* {

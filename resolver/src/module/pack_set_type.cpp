@@ -14,20 +14,16 @@
 #include <thread>
 
 #include "thread_count.h"
+#include "utf8_text.h"
 #include "wire_tools/pack_set.h"
-
-// Part of the stable ABI from 3.10, and exported with the same signature by
-// 3.9, whose limited headers do not declare it.
-#if Py_LIMITED_API + 0 < 0x030A0000
-extern "C" const char* PyUnicode_AsUTF8AndSize(PyObject* unicode, Py_ssize_t* size);
-#endif
 
 namespace zorv::native {
 namespace {
 
 struct PackSetObject {
   PyObject_HEAD PyObject* text;  // the `str` the set was read from
-  wire::PackSet* set;            // owned; reads borrow `text`'s UTF-8 form
+  PyObject* encoded;             // its UTF-8 bytes where the interpreter keeps none with it (3.9), else null
+  wire::PackSet* set;            // owned; reads borrow `text`'s UTF-8 form (or `encoded`)
 };
 
 // Queries at least this long are answered with the interpreter lock
@@ -36,23 +32,15 @@ constexpr Py_ssize_t kReleaseLockFrom = 16 * 1024;
 
 const wire::PackSet& set_of(PyObject* self) { return *reinterpret_cast<PackSetObject*>(self)->set; }
 
-bool utf8_of(PyObject* text, std::string_view& out) {
-  Py_ssize_t size = 0;
-  const char* data = PyUnicode_AsUTF8AndSize(text, &size);
-  if (data == nullptr) return false;
-  out = std::string_view(data, static_cast<std::size_t>(size));
-  return true;
-}
-
 // The strictness_override argument: absent for None or not given.
-bool override_of(PyObject* argument, std::optional<std::string_view>& out) {
+bool override_of(PyObject* argument, std::optional<std::string_view>& out, Kept& kept) {
   if (argument == nullptr || argument == Py_None) return true;
   if (!PyUnicode_Check(argument)) {
     PyErr_SetString(PyExc_TypeError, "strictness_override must be a str or None");
     return false;
   }
   std::string_view text;
-  if (!utf8_of(argument, text)) return false;
+  if (!utf8_of(argument, text, kept)) return false;
   out = text;
   return true;
 }
@@ -78,7 +66,8 @@ PyObject* pack_set_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
   const char* names[] = {"packs_json", nullptr};
   if (!PyArg_ParseTupleAndKeywords(args, kwargs, "U:PackSet", const_cast<char**>(names), &text)) return nullptr;
   std::string_view packs_json;
-  if (!utf8_of(text, packs_json)) return nullptr;
+  Kept encoded;
+  if (!utf8_of(text, packs_json, encoded)) return nullptr;
   return guarded_object([&]() -> PyObject* {
     std::optional<wire::Result<wire::PackSet>> read;
     std::exception_ptr fault;
@@ -94,6 +83,7 @@ PyObject* pack_set_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
     auto* object = reinterpret_cast<PackSetObject*>(self);
     Py_INCREF(text);
     object->text = text;
+    object->encoded = encoded.release();
     object->set = set.release();
     return self;
   });
@@ -102,6 +92,7 @@ PyObject* pack_set_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
 void pack_set_dealloc(PyObject* self) {
   auto* object = reinterpret_cast<PackSetObject*>(self);
   delete object->set;
+  Py_XDECREF(object->encoded);
   Py_XDECREF(object->text);
   PyTypeObject* type = Py_TYPE(self);
   const auto free_object = reinterpret_cast<freefunc>(PyType_GetSlot(type, Py_tp_free));
@@ -118,7 +109,10 @@ PyObject* pack_set_resolve(PyObject* self, PyObject* args, PyObject* kwargs) {
   }
   std::string_view query_json;
   std::optional<std::string_view> strictness_override;
-  if (!utf8_of(query, query_json) || !override_of(override_object, strictness_override)) return nullptr;
+  Kept kept_query, kept_override;
+  if (!utf8_of(query, query_json, kept_query) || !override_of(override_object, strictness_override, kept_override)) {
+    return nullptr;
+  }
   const wire::PackSet& set = set_of(self);
   return answer(static_cast<Py_ssize_t>(query_json.size()) >= kReleaseLockFrom,
                 [&] { return set.resolve_json(query_json, strictness_override); });
@@ -133,7 +127,10 @@ PyObject* pack_set_explain(PyObject* self, PyObject* args, PyObject* kwargs) {
   }
   std::string_view query_json;
   std::optional<std::string_view> strictness_override;
-  if (!utf8_of(query, query_json) || !override_of(override_object, strictness_override)) return nullptr;
+  Kept kept_query, kept_override;
+  if (!utf8_of(query, query_json, kept_query) || !override_of(override_object, strictness_override, kept_override)) {
+    return nullptr;
+  }
   const wire::PackSet& set = set_of(self);
   return answer(static_cast<Py_ssize_t>(query_json.size()) >= kReleaseLockFrom,
                 [&] { return set.explain_json(query_json, strictness_override); });
@@ -151,8 +148,11 @@ PyObject* pack_set_resolve_with_receipts(PyObject* self, PyObject* args, PyObjec
   std::string_view query_json;
   std::string_view ctx_json;
   std::optional<std::string_view> strictness_override;
-  if (!utf8_of(query, query_json) || !utf8_of(context, ctx_json) || !override_of(override_object, strictness_override))
+  Kept kept_query, kept_context, kept_override;
+  if (!utf8_of(query, query_json, kept_query) || !utf8_of(context, ctx_json, kept_context) ||
+      !override_of(override_object, strictness_override, kept_override)) {
     return nullptr;
+  }
   const wire::PackSet& set = set_of(self);
   return answer(static_cast<Py_ssize_t>(query_json.size()) >= kReleaseLockFrom,
                 [&] { return set.resolve_with_receipts_json(query_json, ctx_json, strictness_override); });
@@ -171,7 +171,11 @@ PyObject* pack_set_resolve_many(PyObject* self, PyObject* args, PyObject* kwargs
   if (!threads_of(threads_object, threads)) return nullptr;
   std::string_view queries_json;
   std::optional<std::string_view> strictness_override;
-  if (!utf8_of(queries, queries_json) || !override_of(override_object, strictness_override)) return nullptr;
+  Kept kept_queries, kept_override;
+  if (!utf8_of(queries, queries_json, kept_queries) ||
+      !override_of(override_object, strictness_override, kept_override)) {
+    return nullptr;
+  }
   const wire::PackSet& set = set_of(self);
   return answer(true, [&] { return set.resolve_many_json(queries_json, strictness_override, threads); });
 }
@@ -198,7 +202,8 @@ PyObject* pack_set_pack_utf8(PyObject* self, PyObject* args) {
   PyObject* key_object = nullptr;
   if (!PyArg_ParseTuple(args, "U:_pack_utf8", &key_object)) return nullptr;
   std::string_view key;
-  if (!utf8_of(key_object, key)) return nullptr;
+  Kept kept_key;
+  if (!utf8_of(key_object, key, kept_key)) return nullptr;
   return guarded_object([&]() -> PyObject* {
     const std::optional<std::string> text = set_of(self).pack_text(key);
     if (!text) {
