@@ -1,17 +1,23 @@
 #include "thread_count.h"
 
-#include <sched.h>
-
 #include <thread>
+
+#if defined(__linux__)
+#include <sched.h>
+#endif
 
 namespace zorv::native {
 
 std::size_t usable_cores() {
+#if defined(__linux__)
+  // The cores this process may run on, which a container or taskset may
+  // hold below the machine's.
   cpu_set_t cores;
   if (sched_getaffinity(0, sizeof cores, &cores) == 0) {
     const int count = CPU_COUNT(&cores);
     if (count > 0) return static_cast<std::size_t>(count);
   }
+#endif
   const unsigned hardware = std::thread::hardware_concurrency();
   return hardware > 0 ? hardware : 1;
 }
