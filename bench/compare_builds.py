@@ -36,8 +36,8 @@ def load(path, scratch):
     # The init function is found by the name "zorv"; each file is its own
     # shared object, so the builds do not share any state.
     loader = importlib.machinery.ExtensionFileLoader("zorv", str(path))
-    spec = importlib.util.spec_from_file_location("zorv", str(path), loader=loader)
-    module = importlib.util.module_from_spec(spec)
+    found = importlib.util.spec_from_file_location("zorv", str(path), loader=loader)
+    module = importlib.util.module_from_spec(found)
     loader.exec_module(module)
     sys.modules.pop("zorv", None)
     return module
@@ -51,7 +51,7 @@ def call(module, workload):
 
 
 def main(argv):
-    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser = argparse.ArgumentParser(description=__doc__.split("\n", 1)[0])
     parser.add_argument("--quick", action="store_true", help="few samples: a smoke run")
     parser.add_argument("builds", nargs="+", metavar="WHEEL_OR_MODULE")
     options = parser.parse_args(argv)

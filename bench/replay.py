@@ -109,7 +109,7 @@ def python_replay(packset, path, limit):
 
 
 def main():
-    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser = argparse.ArgumentParser(description=__doc__.split("\n", 1)[0])
     parser.add_argument("--records", type=int, default=1_000_000)
     parser.add_argument("--python-records", type=int, default=100_000)
     parser.add_argument("--keep", metavar="DIR", help="write the log and packs here and keep them")
@@ -143,7 +143,7 @@ def main():
     if child.returncode != 0:
         sys.exit(f"zorv replay failed ({child.returncode}): {child.stderr}")
     summary = json.loads(child.stdout)
-    usage = json.loads(child.stderr.splitlines()[-1])
+    usage = json.loads(child.stderr.rstrip("\n").split("\n")[-1])
     peak_mb = usage["peak_kb"] / 1024
     # Processor time over every thread of the child: what the replay costs
     # whatever else the machine is running; the load average says how busy

@@ -100,7 +100,7 @@ def _describe(workload, impl, expected, got):
 
 
 def main(argv):
-    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser = argparse.ArgumentParser(description=__doc__.split("\n", 1)[0])
     parser.add_argument("--quick", action="store_true", help="few samples: a smoke run of a minute or so")
     parser.add_argument("--markdown", metavar="PATH", help="also write the report to PATH")
     parser.add_argument(

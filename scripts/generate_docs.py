@@ -117,7 +117,7 @@ def stale(repo: Path) -> List[Path]:
 
 
 def main() -> int:
-    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser = argparse.ArgumentParser(description=__doc__.split("\n", 1)[0])
     parser.add_argument("--check", action="store_true", help="only say which files differ")
     args = parser.parse_args()
     if args.check:

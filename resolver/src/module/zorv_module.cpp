@@ -18,13 +18,8 @@
 #include <string>
 #include <string_view>
 
-#if defined(_WIN32)
-#include <windows.h>
-#else
-#include <dlfcn.h>
-#endif
-
 #include "boundary.h"
+#include "utf8_text.h"
 #include "wire/resolve_json.h"
 #include "wire/resolve_with_receipts_json.h"
 
@@ -37,32 +32,6 @@ PyObject* g_add_note_name = nullptr;
 // failing call, and the interpreter's type attribute cache keeps a reference
 // to each distinct name object it is asked for, up to its size.
 PyObject* g_qualname_name = nullptr;
-
-// PyUnicode_AsUTF8AndSize hands out a string's own UTF-8 form (the string's
-// storage itself when it is ASCII, otherwise a form the interpreter computes
-// once and keeps with the string), so a large argument is neither encoded
-// again nor copied on every call. It is part of the stable ABI only from
-// 3.10, and this module is built for 3.9: so it is looked up in the running
-// interpreter at import, and where it is not there (3.9) each argument is
-// encoded into a bytes object held for the call instead.
-using Utf8AndSize = const char* (*)(PyObject*, Py_ssize_t*);
-Utf8AndSize g_utf8_and_size = nullptr;
-
-Utf8AndSize find_utf8_and_size() {
-  PyObject* version = PySys_GetObject("version_info");  // borrowed
-  PyObject* minor = version != nullptr ? PySequence_GetItem(version, 1) : nullptr;
-  const long minor_version = minor != nullptr ? PyLong_AsLong(minor) : -1;
-  Py_XDECREF(minor);
-  PyErr_Clear();
-  if (minor_version < 10) return nullptr;
-#if defined(_WIN32)
-  HMODULE stable_abi = GetModuleHandleW(L"python3.dll");
-  if (stable_abi == nullptr) return nullptr;
-  return reinterpret_cast<Utf8AndSize>(reinterpret_cast<void*>(GetProcAddress(stable_abi, "PyUnicode_AsUTF8AndSize")));
-#else
-  return reinterpret_cast<Utf8AndSize>(dlsym(RTLD_DEFAULT, "PyUnicode_AsUTF8AndSize"));
-#endif
-}
 
 // A strong reference released when it goes out of scope.
 class PyRef {
@@ -189,8 +158,8 @@ void add_processing_note(const char* parameter) {
 }
 
 // The UTF-8 text of one `str` argument, borrowed from the argument, which
-// the caller keeps alive for the call, or from `encoded`, which then holds
-// the argument's UTF-8 form. On failure an exception carrying the note is set.
+// the caller keeps alive for the call, or (on 3.9, see utf8_text.h) from
+// `encoded`, which then holds the argument's UTF-8 form. On failure an exception carrying the note is set.
 bool text_argument(PyObject* argument, const char* parameter, std::string_view& text, PyRef& encoded) {
   if (argument == Py_None) {
     PyErr_SetString(PyExc_TypeError, "'None' is not an instance of 'str'");
@@ -202,8 +171,8 @@ bool text_argument(PyObject* argument, const char* parameter, std::string_view& 
   } else {
     Py_ssize_t size = 0;
     char* data = nullptr;
-    if (g_utf8_and_size != nullptr) {
-      data = const_cast<char*>(g_utf8_and_size(argument, &size));
+    if (const zorv::native::Utf8AndSize borrow = zorv::native::utf8_and_size()) {
+      data = const_cast<char*>(borrow(argument, &size));
     } else {
       encoded.reset(PyUnicode_AsUTF8String(argument));
       if (encoded && PyBytes_AsStringAndSize(encoded.get(), &data, &size) < 0) data = nullptr;
@@ -302,7 +271,6 @@ int add_text(PyObject* module, const char* name, std::string_view text) {
 }
 
 int create_process_wide_objects() {
-  if (g_utf8_and_size == nullptr) g_utf8_and_size = find_utf8_and_size();
   if (g_add_note_name == nullptr) {
     g_add_note_name = PyUnicode_InternFromString("add_note");
     if (g_add_note_name == nullptr) return -1;

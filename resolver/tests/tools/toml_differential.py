@@ -295,7 +295,7 @@ def comparable(node):
 
 
 def main():
-    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser = argparse.ArgumentParser(description=__doc__.split("\n", 1)[0])
     parser.add_argument("decoder")
     parser.add_argument("--documents", type=int, default=20000)
     parser.add_argument("--seed", type=int, default=20261209)
