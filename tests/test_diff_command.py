@@ -5,11 +5,11 @@ import json
 import pathlib
 import shutil
 import subprocess
-import time
 
 import pytest
 import zorv_tools
 from test_tools import run
+from timing import fastest
 from zorv_tools.diff_report import format_text
 
 EXAMPLES = pathlib.Path(__file__).resolve().parent.parent / "examples" / "packs"
@@ -232,12 +232,7 @@ def _wide_pack(count: int, loosen: bool) -> str:
 def test_time_grows_in_step_with_the_input(packs, count):
     def seconds(size: int) -> float:
         old, new = packs(size, False), packs(size, True)
-        best = float("inf")
-        for _ in range(3):
-            start = time.perf_counter()
-            zorv_tools.diff(old, new)
-            best = min(best, time.perf_counter() - start)
-        return best
+        return fastest(lambda: zorv_tools.diff(old, new), runs=3)
 
     # Linear growth gives about 4x; a cost per subject and prohibited control, 16x.
     assert seconds(4 * count) < 10 * seconds(count)

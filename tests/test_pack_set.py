@@ -6,12 +6,12 @@ import hashlib
 import json
 import pickle
 import threading
-import time
 
 import pytest
 import zorv
 import zorv_tools
 from call_paths import PATHS, QUERY
+from timing import fastest
 from zorv_tools import PackSet
 
 
@@ -212,17 +212,6 @@ def test_threads_share_one_set():
     for thread in workers:
         thread.join()
     assert failures == []
-
-
-def fastest(call, runs=5):
-    """The least processor time of this thread over `runs` calls: other load
-    on the machine does not count, and every call timed runs on this thread."""
-    best = float("inf")
-    for _ in range(runs):
-        start = time.thread_time()
-        call()
-        best = min(best, time.thread_time() - start)
-    return best
 
 
 def colliding_controls(n):

@@ -6,7 +6,6 @@ import json
 import os
 import subprocess
 import sys
-import time
 import xml.etree.ElementTree as ElementTree
 
 import call_paths
@@ -14,6 +13,7 @@ import pytest
 import zorv
 import zorv_tools
 from test_tools import EXAMPLES, run
+from timing import fastest
 
 QUERY = call_paths.QUERY_FIELDS
 
@@ -116,15 +116,6 @@ def test_an_unknown_rule_in_an_ignore_comment_is_a_warning(comment, expected):
     findings = zorv_tools.lint(f"[meta]\nstrictness = 5 {comment}\n")
     got = [(f.line, f.column, f.rule, f.message if f.rule == "unknown-rule" else None, f.suggestion) for f in findings]
     assert sorted(got, key=lambda row: row[2]) == sorted(expected, key=lambda row: row[2])
-
-
-def fastest(call, repeat=7):
-    best = float("inf")
-    for _ in range(repeat):
-        start = time.perf_counter()
-        call()
-        best = min(best, time.perf_counter() - start)
-    return best
 
 
 def assert_linear(make, call, size):
