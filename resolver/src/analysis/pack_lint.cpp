@@ -174,7 +174,7 @@ class Linter {
   bool typed(const Node& value, Kind kind, std::string_view expected, const std::string& path) {
     if (value.kind == kind) return true;
     at_node(value, lint_rule::wrong_type,
-            pack_vocabulary::wrong_type_description(path, expected, value.kind) + ": the pack is malformed");
+            pack_vocabulary::wrong_type_detail(path, expected, value.kind) + ": the pack is malformed");
     return false;
   }
 
@@ -353,7 +353,7 @@ std::vector<LintFinding> lint_pack(std::string_view pack_text) {
   const std::optional<TomlDocument> document = TomlDocument::read(pack_text, fault);
   if (!document) {
     findings.push_back(finding(fault.offset, fault.offset, lint_rule::toml_syntax,
-                               fault.description + ": the pack is not TOML 1.0, so the resolver reads it as malformed",
+                               fault.detail + ": the pack is not TOML 1.0, so the resolver reads it as malformed",
                                std::nullopt));
     return findings;
   }

@@ -60,19 +60,17 @@ ControlDecision InMemoryRegulatoryPolicyAdapter::traced_controls(const Regulator
     return fail_closed_decision(query, fall_back_marker(FallBackKind::missing, trace.tried[0]));
   }
   trace.pack_text = std::string(*text);
-  text::Fault toml_fault;
-  const std::optional<toml::TomlDocument> document = toml::TomlDocument::read(trace.pack_text, toml_fault);
-  text::Fault pack_fault;
+  // Whichever reader fails, the TOML one or the pack one, says why in the
+  // same fault.
+  text::Fault fault;
+  const std::optional<toml::TomlDocument> document = toml::TomlDocument::read(trace.pack_text, fault);
   std::optional<PolicyPack> pack;
-  if (document) pack = read_policy_pack(*document, pack_fault);
+  if (document) pack = read_policy_pack(*document, fault);
   const ControlDecision decision =
       decide_from_pack(pack ? &*pack : nullptr, *trace.source, strictness_override_, query, &trace);
-  if (!document) {
-    trace.fall_back->detail = std::move(toml_fault.description);
-    trace.fall_back->offset = toml_fault.offset;
-  } else if (!pack) {
-    trace.fall_back->detail = std::move(pack_fault.description);
-    trace.fall_back->offset = pack_fault.offset;
+  if (!pack) {
+    trace.fall_back->detail = std::move(fault.detail);
+    trace.fall_back->offset = fault.offset;
   }
   return decision;
 }

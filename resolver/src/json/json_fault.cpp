@@ -11,8 +11,8 @@ std::string fault_message(std::string_view prefix, std::string_view text, const 
   const size_t column =
       last_line_feed == std::string_view::npos ? consumed.size() : consumed.size() - last_line_feed - 1;
   std::string message;
-  message.reserve(prefix.size() + fault.description.size() + 48);
-  message.append(prefix).append(fault.description);
+  message.reserve(prefix.size() + fault.detail.size() + 48);
+  message.append(prefix).append(fault.detail);
   message.append(" at line ").append(std::to_string(line));
   message.append(" column ").append(std::to_string(column));
   return message;

@@ -1,5 +1,5 @@
 // How a JSON reader's fault (text/fault.h) is reported to a caller:
-// "<prefix><description> at line L column C", worked out only when
+// "<prefix><detail> at line L column C", worked out only when
 // reported, so the success path never counts lines.
 #pragma once
 

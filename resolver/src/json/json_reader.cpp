@@ -2,9 +2,6 @@
 
 #include "text/utf8_validation.h"
 
-#include <charconv>
-#include <cmath>
-#include <limits>
 #include <utility>
 
 namespace zorv::json {
@@ -55,54 +52,19 @@ std::string quoted_for_fault(std::string_view text) {
   return out;
 }
 
-// Shortest round-trip digits, written out without an exponent and always
-// with a fractional part: 1e3 reads 1000.0, 2^64 reads 18446744073709552000.0.
-std::string float_for_fault(double value) {
-  char scientific[64];
-  const auto result = std::to_chars(scientific, scientific + sizeof scientific, value, std::chars_format::scientific);
-  const std::string_view text(scientific, static_cast<size_t>(result.ptr - scientific));
-  const size_t e = text.find('e');
-  std::string out;
-  std::string_view mantissa = text.substr(0, e);
-  if (!mantissa.empty() && mantissa[0] == '-') {
-    out += '-';
-    mantissa.remove_prefix(1);
-  }
-  std::string digits;
-  for (const char c : mantissa) {
-    if (c != '.') digits += c;
-  }
-  int exponent = 0;
-  std::from_chars(text.data() + e + 1 + (text[e + 1] == '+'), text.data() + text.size(), exponent);
-  // The decimal point goes after `point` digits.
-  const int point = exponent + 1;
-  if (point <= 0) {
-    out += "0.";
-    out.append(static_cast<size_t>(-point), '0');
-    out += digits;
-  } else if (static_cast<size_t>(point) >= digits.size()) {
-    out += digits;
-    out.append(static_cast<size_t>(point) - digits.size(), '0');
-    out += ".0";
-  } else {
-    out.append(digits, 0, static_cast<size_t>(point));
-    out += '.';
-    out.append(digits, static_cast<size_t>(point));
-  }
-  return out;
-}
-
 }  // namespace
 
-bool JsonReader::fail(std::string description, std::size_t offset) {
-  fault_ = {std::move(description), offset};
+bool JsonReader::fail(text::FaultCode code, std::size_t offset, std::string detail) {
+  fault_ = {code, offset, std::move(detail)};
   return false;
 }
 
-bool JsonReader::fail_syntax(std::string description) { return fail(std::move(description), pos_ + 1); }
+bool JsonReader::fail_syntax(std::string detail) {
+  return fail(text::FaultCode::json_syntax, pos_ + 1, std::move(detail));
+}
 
 bool JsonReader::fail_eof(std::string_view what) {
-  return fail("EOF while parsing " + std::string(what), text_.size());
+  return fail(text::FaultCode::json_syntax, text_.size(), "EOF while parsing " + std::string(what));
 }
 
 void JsonReader::skip_whitespace() {
@@ -117,7 +79,7 @@ bool JsonReader::read_document(const std::function<bool()>& read_value) {
 }
 
 bool JsonReader::enter_nesting() {
-  if (depth_ >= kMaxNestingDepth) return fail_syntax("recursion limit exceeded");
+  if (depth_ >= kMaxNestingDepth) return fail(text::FaultCode::json_too_deep, pos_ + 1, "recursion limit exceeded");
   ++depth_;
   return true;
 }
@@ -140,90 +102,10 @@ bool JsonReader::scan_literal(std::string_view word) {
   return true;
 }
 
-bool JsonReader::scan_number(Number& out, bool syntax_only) {
-  const std::size_t start = pos_;
-  const bool negative = text_[pos_] == '-';
-  if (negative) ++pos_;
-  if (at_end()) return fail_eof("a value");
-  const std::size_t integer_start = pos_;
-  if (text_[pos_] == '0') {
-    ++pos_;
-    if (!at_end() && is_digit(text_[pos_])) return fail_syntax("invalid number");
-  } else if (is_digit(text_[pos_])) {
-    while (!at_end() && is_digit(text_[pos_])) ++pos_;
-  } else {
-    return fail_syntax("invalid number");
-  }
-  const std::size_t integer_end = pos_;
-  std::size_t fraction_start = pos_, fraction_end = pos_;
-  bool is_floating = false;
-  if (!at_end() && text_[pos_] == '.') {
-    is_floating = true;
-    ++pos_;
-    fraction_start = pos_;
-    if (at_end()) return fail_eof("a value");
-    if (!is_digit(text_[pos_])) return fail_syntax("invalid number");
-    while (!at_end() && is_digit(text_[pos_])) ++pos_;
-    fraction_end = pos_;
-  }
-  long long exponent = 0;
-  if (!at_end() && (text_[pos_] == 'e' || text_[pos_] == 'E')) {
-    is_floating = true;
-    ++pos_;
-    bool exponent_negative = false;
-    if (!at_end() && (text_[pos_] == '+' || text_[pos_] == '-')) {
-      exponent_negative = text_[pos_] == '-';
-      ++pos_;
-    }
-    if (at_end()) return fail_eof("a value");
-    if (!is_digit(text_[pos_])) return fail_syntax("invalid number");
-    while (!at_end() && is_digit(text_[pos_])) {
-      if (exponent < 1'000'000'000) exponent = exponent * 10 + (text_[pos_] - '0');
-      ++pos_;
-    }
-    if (exponent_negative) exponent = -exponent;
-  }
-  const std::string_view token = text_.substr(start, pos_ - start);
-  // A value that is only passed over needs no value: the grammar allows
-  // numbers that no double holds, and such a number under an ignored key
-  // is no fault.
-  if (syntax_only) return true;
-
-  if (!is_floating) {
-    std::uint64_t magnitude = 0;
-    const auto digits = text_.substr(integer_start, integer_end - integer_start);
-    const auto parsed = std::from_chars(digits.data(), digits.data() + digits.size(), magnitude);
-    const bool fits = parsed.ec == std::errc() && (!negative || magnitude <= (std::uint64_t{1} << 63));
-    if (fits) {
-      out.kind = negative ? Number::Kind::negative_integer : Number::Kind::unsigned_integer;
-      out.magnitude = magnitude;
-      return true;
-    }
-  }
-  out.kind = Number::Kind::floating;
-  const auto parsed = std::from_chars(token.data(), token.data() + token.size(), out.floating);
-  if (parsed.ec == std::errc::result_out_of_range) {
-    // Tell overflow from underflow by the decimal exponent of the first
-    // significant digit.
-    long long magnitude_exponent = 0;
-    bool found = false;
-    for (std::size_t i = integer_start; i < integer_end && !found; ++i) {
-      if (text_[i] != '0') {
-        magnitude_exponent = static_cast<long long>(integer_end - i) - 1 + exponent;
-        found = true;
-      }
-    }
-    for (std::size_t i = fraction_start; i < fraction_end && !found; ++i) {
-      if (text_[i] != '0') {
-        magnitude_exponent = -static_cast<long long>(i - fraction_start + 1) + exponent;
-        found = true;
-      }
-    }
-    if (found && magnitude_exponent > 0) return fail("number out of range", pos_);
-    out.floating = negative ? -0.0 : 0.0;
-  } else if (parsed.ec != std::errc() || std::isinf(out.floating)) {
-    return fail("number out of range", pos_);
-  }
+bool JsonReader::scan_number_here(JsonNumber& out, bool syntax_only) {
+  std::size_t end = 0;
+  if (!scan_number(text_, pos_, out, end, fault_, syntax_only)) return false;
+  pos_ = end;
   return true;
 }
 
@@ -231,7 +113,8 @@ bool JsonReader::invalid_type(std::string_view expected) {
   skip_whitespace();
   if (at_end()) return fail_eof("a value");
   const auto wrong = [&](std::string found, std::size_t offset) {
-    return fail("invalid type: " + found + ", expected " + std::string(expected), offset);
+    return fail(text::FaultCode::json_wrong_type, offset,
+                "invalid type: " + found + ", expected " + std::string(expected));
   };
   switch (text_[pos_]) {
     case '[':
@@ -256,15 +139,15 @@ bool JsonReader::invalid_type(std::string_view expected) {
       break;
   }
   if (text_[pos_] == '-' || is_digit(text_[pos_])) {
-    Number number;
-    if (!scan_number(number)) return false;
+    JsonNumber number;
+    if (!scan_number_here(number)) return false;
     switch (number.kind) {
-      case Number::Kind::unsigned_integer:
+      case JsonNumber::Kind::unsigned_integer:
         return wrong("integer `" + std::to_string(number.magnitude) + "`", pos_);
-      case Number::Kind::negative_integer:
+      case JsonNumber::Kind::negative_integer:
         return wrong("integer `" + std::string(number.magnitude ? "-" : "") + std::to_string(number.magnitude) + "`",
                      pos_);
-      case Number::Kind::floating:
+      case JsonNumber::Kind::floating:
         return wrong("floating point `" + float_for_fault(number.floating) + "`", pos_);
     }
   }
@@ -326,19 +209,20 @@ bool JsonReader::read_u64(std::uint64_t& out) {
   if (at_end()) return fail_eof("a value");
   if (text_[pos_] != '-' && !is_digit(text_[pos_])) return invalid_type("u64");
   const std::size_t start = pos_;
-  Number number;
-  if (!scan_number(number)) return false;
+  JsonNumber number;
+  if (!scan_number_here(number)) return false;
   switch (number.kind) {
-    case Number::Kind::unsigned_integer:
+    case JsonNumber::Kind::unsigned_integer:
       out = number.magnitude;
       return true;
-    case Number::Kind::negative_integer:
+    case JsonNumber::Kind::negative_integer:
       if (number.magnitude == 0) {  // "-0" is the integer zero
         out = 0;
         return true;
       }
-      return fail("invalid value: integer `-" + std::to_string(number.magnitude) + "`, expected u64", pos_);
-    case Number::Kind::floating:
+      return fail(text::FaultCode::json_invalid_value, pos_,
+                  "invalid value: integer `-" + std::to_string(number.magnitude) + "`, expected u64");
+    case JsonNumber::Kind::floating:
       break;
   }
   pos_ = start;
@@ -486,7 +370,7 @@ bool JsonReader::read_record(const RecordShape& shape, const std::function<bool(
     std::size_t field = 0;
     while (field < shape.fields.size() && shape.fields[field] != key) ++field;
     if (field < shape.fields.size() && seen[field]) {
-      return fail("duplicate field `" + std::string(key) + "`", key_end);
+      return fail(text::FaultCode::json_duplicate_field, key_end, "duplicate field `" + std::string(key) + "`");
     }
     if (!read_colon()) return false;
     if (field == shape.fields.size()) {
@@ -499,7 +383,8 @@ bool JsonReader::read_record(const RecordShape& shape, const std::function<bool(
   }
   for (std::size_t field = 0; field < shape.fields.size(); ++field) {
     if (shape.required[field] && !seen[field]) {
-      return fail("missing field `" + std::string(shape.fields[field]) + "`", pos_);
+      return fail(text::FaultCode::json_missing_field, pos_,
+                  "missing field `" + std::string(shape.fields[field]) + "`");
     }
   }
   return true;
@@ -570,8 +455,8 @@ bool JsonReader::skip_value() {
     } else if (c == 'n') {
       if (!scan_literal("null")) return false;
     } else if (c == '-' || is_digit(c)) {
-      Number number;
-      if (!scan_number(number, true)) return false;
+      JsonNumber number;
+      if (!scan_number_here(number, true)) return false;
     } else {
       return fail_syntax("expected value");
     }

@@ -1,7 +1,7 @@
 // JsonReader: a strict RFC 8259 pull reader over one JSON text, for reading
 // records with named fields. It validates every value it passes, also values
 // it skips, and stops at the first fault in text order, which it keeps as a
-// text::Fault (description and byte offset). Nesting deeper than
+// text::Fault (code, byte offset and detail). Nesting deeper than
 // kMaxNestingDepth arrays or objects is a fault, never a deep recursion.
 //
 // The reader borrows the text; views it hands out (raw strings, keys) point
@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "json/json_fault.h"
+#include "json/json_number.h"
 #include "json/json_string_scanner.h"
 
 namespace zorv::json {
@@ -83,24 +84,16 @@ class JsonReader {
   const text::Fault& fault() const { return fault_; }
 
  private:
-  // A number as the reader classifies it after validating its syntax.
-  struct Number {
-    enum class Kind { unsigned_integer, negative_integer, floating } kind;
-    std::uint64_t magnitude = 0;  // integers: the absolute value
-    double floating = 0;
-  };
-
   void skip_whitespace();
   bool at_end() const { return pos_ >= text_.size(); }
-  bool fail(std::string description, std::size_t offset);
-  bool fail_syntax(std::string description);  // offset just past the current byte
+  bool fail(text::FaultCode code, std::size_t offset, std::string detail);
+  bool fail_syntax(std::string detail);  // offset just past the current byte
   bool fail_eof(std::string_view what);
 
   bool read_decoded(std::string& out, std::string_view expected);
   bool scan_string_here(RawJsonString& raw);
-  // With `syntax_only` the number is only validated, never converted, so a
-  // number beyond a double's range passes.
-  bool scan_number(Number& out, bool syntax_only = false);
+  // scan_number (json_number.h) at the current byte.
+  bool scan_number_here(JsonNumber& out, bool syntax_only = false);
   bool scan_literal(std::string_view word);
   bool enter_nesting();
   // Reads "[", then calls `read_element` for each element until "]".

@@ -29,12 +29,12 @@ bool read_hex4(std::string_view text, size_t pos, unsigned& value, text::Fault& 
   value = 0;
   for (size_t i = 0; i < 4; ++i) {
     if (pos + i >= text.size()) {
-      fault = {"EOF while parsing a string", text.size()};
+      fault = {text::FaultCode::json_syntax, text.size(), "EOF while parsing a string"};
       return false;
     }
     const int digit = hex_value(text[pos + i]);
     if (digit < 0) {
-      fault = {"invalid escape", pos + i + 1};
+      fault = {text::FaultCode::json_syntax, pos + i + 1, "invalid escape"};
       return false;
     }
     value = value * 16 + static_cast<unsigned>(digit);
@@ -46,7 +46,7 @@ bool read_hex4(std::string_view text, size_t pos, unsigned& value, text::Fault& 
 // offset after it.
 bool scan_escape(std::string_view text, size_t pos, size_t& next, text::Fault& fault) {
   if (pos + 1 >= text.size()) {
-    fault = {"EOF while parsing a string", text.size()};
+    fault = {text::FaultCode::json_syntax, text.size(), "EOF while parsing a string"};
     return false;
   }
   switch (text[pos + 1]) {
@@ -63,30 +63,30 @@ bool scan_escape(std::string_view text, size_t pos, size_t& next, text::Fault& f
     case 'u':
       break;
     default:
-      fault = {"invalid escape", pos + 2};
+      fault = {text::FaultCode::json_syntax, pos + 2, "invalid escape"};
       return false;
   }
   unsigned unit = 0;
   if (!read_hex4(text, pos + 2, unit, fault)) return false;
   next = pos + 6;
   if (unit >= 0xDC00 && unit <= 0xDFFF) {
-    fault = {"lone trailing surrogate in hex escape", next};
+    fault = {text::FaultCode::json_syntax, next, "lone trailing surrogate in hex escape"};
     return false;
   }
   if (unit < 0xD800 || unit > 0xDBFF) return true;
   // A leading surrogate must be followed at once by an escaped trailing one.
   if (next + 1 >= text.size() || text[next] != '\\' || text[next + 1] != 'u') {
     if (next >= text.size()) {
-      fault = {"EOF while parsing a string", text.size()};
+      fault = {text::FaultCode::json_syntax, text.size(), "EOF while parsing a string"};
     } else {
-      fault = {"lone leading surrogate in hex escape", next};
+      fault = {text::FaultCode::json_syntax, next, "lone leading surrogate in hex escape"};
     }
     return false;
   }
   unsigned trailing = 0;
   if (!read_hex4(text, next + 2, trailing, fault)) return false;
   if (trailing < 0xDC00 || trailing > 0xDFFF) {
-    fault = {"lone leading surrogate in hex escape", next + 6};
+    fault = {text::FaultCode::json_syntax, next + 6, "lone leading surrogate in hex escape"};
     return false;
   }
   next += 6;
@@ -147,13 +147,15 @@ bool scan_string_precisely(std::string_view text, size_t open_quote, RawJsonStri
     if (high_bits == 0) return false;
     const std::string_view span = text.substr(content_start, limit - content_start);
     if (text::is_valid_utf8(span)) return false;
-    fault = {"invalid unicode code point", content_start + text::first_invalid_utf8(span) + 1};
+    fault = {text::FaultCode::not_utf8, content_start + text::first_invalid_utf8(span) + 1,
+             "invalid unicode code point"};
     return true;
   };
   for (;;) {
     pos = find_special(text, pos, high_bits);
     if (pos >= text.size()) {
-      if (!utf8_fault_before(text.size())) fault = {"EOF while parsing a string", text.size()};
+      if (!utf8_fault_before(text.size()))
+        fault = {text::FaultCode::json_syntax, text.size(), "EOF while parsing a string"};
       return false;
     }
     const unsigned char c = static_cast<unsigned char>(text[pos]);
@@ -169,7 +171,8 @@ bool scan_string_precisely(std::string_view text, size_t open_quote, RawJsonStri
       continue;
     }
     if (!utf8_fault_before(pos)) {
-      fault = {"control character (\\u0000-\\u001F) found while parsing a string", pos + 1};
+      fault = {text::FaultCode::json_syntax, pos + 1,
+               "control character (\\u0000-\\u001F) found while parsing a string"};
     }
     return false;
   }

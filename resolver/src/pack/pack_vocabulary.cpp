@@ -177,7 +177,7 @@ std::string_view expected_text(KeyKind kind) {
   return "an array";
 }
 
-std::string wrong_type_description(std::string_view path, std::string_view expected, toml::Kind found) {
+std::string wrong_type_detail(std::string_view path, std::string_view expected, toml::Kind found) {
   return "`" + std::string(path) + "` must be " + std::string(expected) + ", found " +
          std::string(toml::kind_name(found));
 }

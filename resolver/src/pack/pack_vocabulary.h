@@ -52,7 +52,7 @@ std::string_view expected_text(KeyKind kind);
 
 // The one wording of a wrong type, for the reader and lint alike:
 // "`meta.strictness` must be a string, found integer".
-std::string wrong_type_description(std::string_view path, std::string_view expected, toml::Kind found);
+std::string wrong_type_detail(std::string_view path, std::string_view expected, toml::Kind found);
 
 // The description of a list element that is not a string.
 inline constexpr std::string_view kListElementDetail = "A control identifier, compared byte for byte.";

@@ -43,8 +43,8 @@ class PackReader {
 
   bool wrong_type(const Node& value, const std::string& path, std::string_view expected) const {
     if (fault_ != nullptr) {
-      fault_->description = pack_vocabulary::wrong_type_description(path, expected, value.kind);
-      fault_->offset = value.offset;
+      *fault_ = {text::FaultCode::pack_wrong_type, value.offset,
+                 pack_vocabulary::wrong_type_detail(path, expected, value.kind)};
     }
     return false;
   }
@@ -154,7 +154,8 @@ class PackReader {
   std::optional<PolicyPack> read_pack(const std::optional<std::string_view>& only_subject) const {
     const Node& document = document_.root();
     const Node* meta = member(document, pack_vocabulary::key("meta"));
-    if (meta == nullptr && fault_ != nullptr) *fault_ = {"the pack has no `meta` table", 0};
+    if (meta == nullptr && fault_ != nullptr)
+      *fault_ = {text::FaultCode::pack_missing_meta, 0, "the pack has no `meta` table"};
     PolicyPack pack;
     if (meta == nullptr || !read_meta(*meta, pack.meta) || !read_subjects(document, only_subject, pack.subject) ||
         !read_optional_list(document, "legally_required", pack.legally_required) ||

@@ -75,13 +75,11 @@ std::optional<PolicyPack> read_policy_pack(std::string_view toml_text);
 // decision for one query needs.
 std::optional<PolicyPack> read_policy_pack_for_subject(std::string_view toml_text, std::string_view subject);
 
-// Why a TOML document is not a pack: which vocabulary key holds the wrong
-// type (or that `meta` is missing), and the byte offset of the value at
-// fault (0 for a missing `meta`), e.g. "`meta.strictness` must be a string,
-// found integer".
-
 // The pack in `document`, every subject built, with where each listed
-// control is written; on failure says why.
+// control is written. On failure `fault` says why the TOML document is not a
+// pack: a vocabulary key holding the wrong type (pack_wrong_type, at the
+// value, e.g. "`meta.strictness` must be a string, found integer") or no
+// `meta` table (pack_missing_meta, at offset 0).
 std::optional<PolicyPack> read_policy_pack(const toml::TomlDocument& document, text::Fault& fault);
 
 // A key as a part of a dotted path in a fault: bare when TOML allows it

@@ -28,7 +28,7 @@ bool TomlReader::end_of_line() {
   skip_spaces();
   if (!skip_comment()) return false;
   if (at_end()) return true;
-  if (!at_newline()) return fail("expected the end of the line", pos_);
+  if (!at_newline()) return fail(text::FaultCode::toml_syntax, pos_, "expected the end of the line");
   consume_newline();
   return true;
 }
@@ -52,7 +52,9 @@ bool TomlReader::read_key(std::vector<Key>& key) {
       if (!read_string_text(name, false)) return false;
     } else {
       while (!at_end() && is_bare_key_char(text_[pos_])) ++pos_;
-      if (pos_ == start) return fail(at_end() ? "expected a key, found the end of the text" : "invalid key", pos_);
+      if (pos_ == start)
+        return fail(text::FaultCode::toml_syntax, pos_,
+                    at_end() ? "expected a key, found the end of the text" : "invalid key");
       name = text_.substr(start, pos_ - start);
     }
     key.push_back({name, start, pos_});
@@ -82,7 +84,8 @@ bool TomlReader::read_scalar(NodeId& out) {
   }
   const std::string_view literal = text_.substr(start, pos_ - start);
   if (literal.empty())
-    return fail(at_end() ? "expected a value, found the end of the text" : "expected a value", start);
+    return fail(text::FaultCode::toml_syntax, start,
+                at_end() ? "expected a value, found the end of the text" : "expected a value");
   Node value;
   value.offset = start;
   value.end = pos_;
@@ -97,7 +100,7 @@ bool TomlReader::read_scalar(NodeId& out) {
   } else if (read_float(literal, value.floating)) {
     value.kind = Kind::floating;
   } else {
-    return fail("invalid value", start);
+    return fail(text::FaultCode::toml_syntax, start, "invalid value");
   }
   out = new_node(value.kind, start, 0);
   node(out) = value;
@@ -106,7 +109,7 @@ bool TomlReader::read_scalar(NodeId& out) {
 
 bool TomlReader::start_inline_member(Container& table) {
   if (!read_key(table.key)) return false;
-  if (peek() != '=') return fail("expected `=` after a key", pos_);
+  if (peek() != '=') return fail(text::FaultCode::toml_syntax, pos_, "expected `=` after a key");
   ++pos_;
   skip_spaces();
   return true;
@@ -133,7 +136,9 @@ bool TomlReader::after_value(std::vector<Container>& open, NodeId& value, bool& 
         if (!skip_blank()) return false;
         if (peek() != ']') return true;  // another element
       }
-      if (peek() != ']') return fail(at_end() ? "unterminated array" : "expected `,` or `]` in an array", pos_);
+      if (peek() != ']')
+        return fail(text::FaultCode::toml_syntax, pos_,
+                    at_end() ? "unterminated array" : "expected `,` or `]` in an array");
     } else {
       if (!assign(top.node, top.key, value, false)) return false;
       skip_spaces();
@@ -143,7 +148,8 @@ bool TomlReader::after_value(std::vector<Container>& open, NodeId& value, bool& 
         return start_inline_member(top);
       }
       if (peek() != '}') {
-        return fail(at_end() ? "unterminated inline table" : "expected `,` or `}` in an inline table", pos_);
+        return fail(text::FaultCode::toml_syntax, pos_,
+                    at_end() ? "unterminated inline table" : "expected `,` or `}` in an inline table");
       }
     }
     ++pos_;
@@ -203,12 +209,14 @@ bool TomlReader::assign(NodeId table, const std::vector<Key>& key, NodeId value,
     }
     const std::uint8_t flags = flags_[*existing];
     if (node(*existing).kind != Kind::table || (flags & (kFrozen | kExplicit))) {
-      return fail("cannot add keys to `" + std::string(key[i].name) + "`, defined before", key[i].offset);
+      return fail(text::FaultCode::toml_redefinition, key[i].offset,
+                  "cannot add keys to `" + std::string(key[i].name) + "`, defined before");
     }
     table = *existing;
   }
   if (member(table, key.back().name)) {
-    return fail("duplicate key `" + std::string(key.back().name) + "`", key.back().offset);
+    return fail(text::FaultCode::toml_redefinition, key.back().offset,
+                "duplicate key `" + std::string(key.back().name) + "`");
   }
   add_member(table, key.back(), value);
   return true;
@@ -231,7 +239,8 @@ bool TomlReader::walk_header(const std::vector<Key>& key, NodeId& table) {
     } else if (found.kind == Kind::table && !(flags & kFrozen)) {
       table = *existing;
     } else {
-      return fail("`" + std::string(key[i].name) + "` is not a table that can be extended", key[i].offset);
+      return fail(text::FaultCode::toml_redefinition, key[i].offset,
+                  "`" + std::string(key[i].name) + "` is not a table that can be extended");
     }
   }
   return true;
@@ -244,7 +253,8 @@ bool TomlReader::read_header() {
   pos_ += array ? 2 : 1;
   std::vector<Key> key;
   if (!read_key(key)) return false;
-  if (peek() != ']' || (array && peek(1) != ']')) return fail(array ? "expected `]]`" : "expected `]`", pos_);
+  if (peek() != ']' || (array && peek(1) != ']'))
+    return fail(text::FaultCode::toml_syntax, pos_, array ? "expected `]]`" : "expected `]`");
   pos_ += array ? 2 : 1;
   NodeId parent;
   if (!walk_header(key, parent)) return false;
@@ -258,7 +268,8 @@ bool TomlReader::read_header() {
     } else if (node(*existing).kind == Kind::array && (flags_[*existing] & kArrayOfTables)) {
       list = *existing;
     } else {
-      return fail("`" + std::string(last.name) + "` is not an array of tables", last.offset);
+      return fail(text::FaultCode::toml_redefinition, last.offset,
+                  "`" + std::string(last.name) + "` is not an array of tables");
     }
     section_ = new_node(Kind::table, start, kExplicit);
     node(list).elements.push_back(section_);
@@ -270,7 +281,8 @@ bool TomlReader::read_header() {
     flags_[section_] |= kExplicit;
     node(section_).offset = start;
   } else {
-    return fail("table `" + std::string(last.name) + "` defined twice", last.offset);
+    return fail(text::FaultCode::toml_redefinition, last.offset,
+                "table `" + std::string(last.name) + "` defined twice");
   }
   node(section_).end = pos_;
   return end_of_line();
@@ -290,7 +302,7 @@ bool TomlReader::read() {
       if (!read_header()) return false;
     } else {
       if (!read_key(key)) return false;
-      if (peek() != '=') return fail("expected `=` after a key", pos_);
+      if (peek() != '=') return fail(text::FaultCode::toml_syntax, pos_, "expected `=` after a key");
       ++pos_;
       skip_spaces();
       NodeId value;

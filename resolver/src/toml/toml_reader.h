@@ -55,8 +55,8 @@ class TomlReader {
     std::vector<Key> key;  // inline tables: the key whose value is being read
   };
 
-  bool fail(std::string description, std::size_t offset) {
-    fault_ = {std::move(description), offset};
+  bool fail(text::FaultCode code, std::size_t offset, std::string detail) {
+    fault_ = {code, offset, std::move(detail)};
     return false;
   }
   bool at_end() const { return pos_ >= text_.size(); }

@@ -58,12 +58,12 @@ bool TomlReader::string_char(bool multiline) {
   const unsigned char c = static_cast<unsigned char>(text_[pos_]);
   if (c >= 0x80) {
     const std::size_t length = text::utf8_sequence_length(text_, pos_);
-    if (length == 0) return fail("invalid UTF-8", pos_);
+    if (length == 0) return fail(text::FaultCode::not_utf8, pos_, "invalid UTF-8");
     pos_ += length;
     return true;
   }
   if ((c < 0x20 && c != '\t' && !(multiline && at_newline())) || c == 0x7F) {
-    return fail("control character not allowed here", pos_);
+    return fail(text::FaultCode::toml_syntax, pos_, "control character not allowed here");
   }
   if (multiline && at_newline()) {
     consume_newline();
@@ -86,7 +86,8 @@ bool TomlReader::skip_comment() {
 bool TomlReader::read_string_text(std::string_view& out, bool allow_multiline) {
   const char quote = peek();
   const bool multiline = peek(1) == quote && peek(2) == quote;
-  if (multiline && !allow_multiline) return fail("a key cannot be a multi-line string", pos_);
+  if (multiline && !allow_multiline)
+    return fail(text::FaultCode::toml_syntax, pos_, "a key cannot be a multi-line string");
   return quote == '"' ? read_basic_string(out, multiline) : read_literal_string(out, multiline);
 }
 
@@ -121,17 +122,17 @@ bool TomlReader::read_escape(std::string& out) {
       const std::size_t digits = kind == 'u' ? 4 : 8;
       std::uint32_t code_point = 0;
       for (std::size_t i = 0; i < digits; ++i) {
-        if (!is_hex(peek())) return fail("invalid unicode escape", at);
+        if (!is_hex(peek())) return fail(text::FaultCode::toml_syntax, at, "invalid unicode escape");
         code_point = code_point * 16 + static_cast<std::uint32_t>(hex_value(text_[pos_++]));
       }
       if (code_point > 0x10FFFF || (code_point >= 0xD800 && code_point <= 0xDFFF)) {
-        return fail("unicode escape is not a scalar value", at);
+        return fail(text::FaultCode::toml_syntax, at, "unicode escape is not a scalar value");
       }
       text::append_utf8(out, code_point);
       return true;
     }
     default:
-      return fail("invalid escape", at);
+      return fail(text::FaultCode::toml_syntax, at, "invalid escape");
   }
 }
 
@@ -146,14 +147,15 @@ bool TomlReader::read_basic_string(std::string_view& out, bool multiline) {
     const std::size_t run = skip_plain(text_, pos_, '"');
     if (escaped) decoded.append(text_.substr(pos_, run - pos_));
     pos_ = run;
-    if (at_end()) return fail("unterminated string", open);
+    if (at_end()) return fail(text::FaultCode::toml_syntax, open, "unterminated string");
     const char c = text_[pos_];
     if (c == '"') {
       if (!multiline) break;
       std::size_t quotes = 0;
       while (peek(quotes) == '"') ++quotes;
       if (quotes >= 3) {
-        if (quotes > 5) return fail("too many quotation marks closing a multi-line string", pos_ + 5);
+        if (quotes > 5)
+          return fail(text::FaultCode::toml_syntax, pos_ + 5, "too many quotation marks closing a multi-line string");
         if (escaped) decoded.append(quotes - 3, '"');
         pos_ += quotes - 3;
         break;
@@ -216,13 +218,14 @@ bool TomlReader::read_literal_string(std::string_view& out, bool multiline) {
   bool crlf = false;
   for (;;) {
     pos_ = skip_plain(text_, pos_, '\'');
-    if (at_end()) return fail("unterminated string", open);
+    if (at_end()) return fail(text::FaultCode::toml_syntax, open, "unterminated string");
     if (text_[pos_] == '\'') {
       if (!multiline) break;
       std::size_t quotes = 0;
       while (peek(quotes) == '\'') ++quotes;
       if (quotes >= 3) {
-        if (quotes > 5) return fail("too many apostrophes closing a multi-line string", pos_ + 5);
+        if (quotes > 5)
+          return fail(text::FaultCode::toml_syntax, pos_ + 5, "too many apostrophes closing a multi-line string");
         pos_ += quotes - 3;
         break;
       }

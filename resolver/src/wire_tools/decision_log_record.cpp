@@ -11,7 +11,7 @@ bool DecisionLogRecord::read(std::string_view line, DecisionLogRecord& record, t
   // line is an object.
   const std::size_t first = line.find_first_not_of(" \t\r\n");
   if (first != std::string_view::npos && line[first] == '[') {
-    fault = {"invalid type: sequence, expected struct DecisionLogRecord", first + 1};
+    fault = {text::FaultCode::json_wrong_type, first + 1, "invalid type: sequence, expected struct DecisionLogRecord"};
     return false;
   }
   json::JsonReader reader(line);
@@ -35,7 +35,7 @@ bool DecisionLogRecord::read(std::string_view line, DecisionLogRecord& record, t
     return false;
   }
   if (record.decision.front() != '{') {
-    fault = {"`decision` is not an object", record.decision_offset + 1};
+    fault = {text::FaultCode::json_wrong_type, record.decision_offset + 1, "`decision` is not an object"};
     return false;
   }
   return true;

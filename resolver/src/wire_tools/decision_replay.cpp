@@ -133,14 +133,14 @@ class Replayer {
     DecisionLogRecord record;
     text::Fault fault;
     if (!DecisionLogRecord::read(line, record, fault)) {
-      tally.add_bad(number, fault.offset, "not a decision record: " + fault.description);
+      tally.add_bad(number, fault.offset, "not a decision record: " + fault.detail);
       return;
     }
     WireQuery query;
     json::JsonReader reader(record.query);
     if (!reader.read_document([&] { return WireQuery::read_from(reader, query); })) {
       tally.add_bad(number, record.query_offset + reader.fault().offset,
-                    std::string(kQueryJsonPrefix) + reader.fault().description);
+                    std::string(kQueryJsonPrefix) + reader.fault().detail);
       return;
     }
     stem_.assign(query.profile).append("/").append(query.domain);
@@ -160,7 +160,7 @@ class Replayer {
     DecisionParts before;
     if (!read_decision(record.decision, before, fault)) {
       tally.add_bad(number, record.decision_offset + fault.offset,
-                    "`decision` is not a valid WireDecision: " + fault.description);
+                    "`decision` is not a valid WireDecision: " + fault.detail);
       return;
     }
     std::sort(before.required.begin(), before.required.end());

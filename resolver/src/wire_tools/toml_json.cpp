@@ -49,8 +49,7 @@ Result<std::string> toml_to_json(std::string_view toml_text, bool positions) {
   const std::optional<toml::TomlDocument> document = toml::TomlDocument::read(toml_text, fault);
   if (!document) {
     const text::TextPosition at = text::position_of(toml_text, fault.offset);
-    return ErrorMessage{fault.description + " at line " + std::to_string(at.line) + " column " +
-                        std::to_string(at.column)};
+    return ErrorMessage{fault.detail + " at line " + std::to_string(at.line) + " column " + std::to_string(at.column)};
   }
   // Tables and arrays are walked with a stack of their own: how deep a
   // document nests is up to its author.

@@ -12,7 +12,7 @@
 
 namespace zorv::wire {
 
-// The JSON text, or "<description> at line L column C" (columns in
+// The JSON text, or "<detail> at line L column C" (columns in
 // characters) for text that is not TOML 1.0. With `positions`, every value
 // is written as {"at":[line,column],"value":<the value>}, and a table's
 // member also with "key_at", where its key is written, so a tool can say

@@ -133,7 +133,7 @@ std::string decoded(std::string_view text) {
   const auto document = TomlDocument::read(text, fault);
   if (!document) {
     const text::TextPosition at = text::position_of(text, fault.offset);
-    return "fault " + std::to_string(at.line) + ":" + std::to_string(at.column) + " " + fault.description;
+    return "fault " + std::to_string(at.line) + ":" + std::to_string(at.column) + " " + fault.detail;
   }
   return testing_support::tagged_json(*document);
 }

@@ -1,6 +1,6 @@
 // A TOML decoder in toml-test's interface: reads a TOML document on standard
 // input and writes its tagged JSON on standard output, exit 0; or the fault
-// ("line L column C: description") on standard error, exit 1.
+// ("line L column C: detail") on standard error, exit 1.
 //
 // With --batch it reads many documents instead, each as its length in bytes,
 // a line feed and the bytes, and writes one line for each: "ok " and the
@@ -18,14 +18,13 @@
 
 namespace {
 
-// "ok <json>" or "error line L column C: description".
+// "ok <json>" or "error line L column C: detail".
 bool decode(const std::string& text, std::string& out) {
   zorv::text::Fault fault;
   const auto document = zorv::toml::TomlDocument::read(text, fault);
   if (!document) {
     const auto position = zorv::text::position_of(text, fault.offset);
-    out = "line " + std::to_string(position.line) + " column " + std::to_string(position.column) + ": " +
-          fault.description;
+    out = "line " + std::to_string(position.line) + " column " + std::to_string(position.column) + ": " + fault.detail;
     return false;
   }
   out = zorv::testing_support::tagged_json(*document);

@@ -37,7 +37,7 @@ TEST(DecisionLogRecord, ReadsTheMembersAsWrittenOrSaysWhereTheLineIsNoRecord) {
       EXPECT_EQ(record.strictness, row.strictness) << row.line;
       EXPECT_EQ(row.line.substr(record.query_offset, record.query.size()), record.query) << row.line;
     } else {
-      EXPECT_EQ(fault.description, row.fault) << row.line;
+      EXPECT_EQ(fault.detail, row.fault) << row.line;
       EXPECT_EQ(fault.offset, row.offset) << row.line;
     }
   }
