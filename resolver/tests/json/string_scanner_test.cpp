@@ -108,6 +108,7 @@ TEST(StringScanner, BlockScanAgreesWithThePreciseScan) {
       ASSERT_EQ(fast_raw.has_escapes, precise_raw.has_escapes) << shown(text);
       ASSERT_EQ(fast_end, precise_end);
     } else {
+      ASSERT_EQ(fast_fault.code, precise_fault.code);
       ASSERT_EQ(fast_fault.detail, precise_fault.detail);
       ASSERT_EQ(fast_fault.offset, precise_fault.offset);
     }

@@ -2,6 +2,7 @@
 // (valid cases must decode to exactly their typed JSON, invalid ones must be
 // refused), fault positions, and the documents that only a reader without
 // fixed buffers or recursion reads.
+#include "support/fault_printing.h"
 #include "text/text_position.h"
 #include "toml/toml_document.h"
 
@@ -138,24 +139,36 @@ std::string decoded(std::string_view text) {
   return testing_support::tagged_json(*document);
 }
 
-// The first fault in text order, with its line and column (in characters).
+// The first fault in text order: its code, and its line and column (in
+// characters) with its detail.
 TEST(TomlDocument, FaultsNameTheirPosition) {
+  using text::FaultCode;
   const struct {
     std::string_view text;
+    FaultCode code;
     std::string_view expected;
   } kCases[] = {
-      {"a = 1\na = 2\n", "fault 2:1 duplicate key `a`"},
-      {"[t]\nx = 1\n[t]\n", "fault 3:2 table `t` defined twice"},
-      {"é = 1", "fault 1:1 invalid key"},
-      {"k = \"é\x01\"", "fault 1:7 control character not allowed here"},
-      {"k = 1979-02-29", "fault 1:5 invalid value"},
-      {"k = [1, 2", "fault 1:10 unterminated array"},
-      {"t = {a = 1}\nt.b = 2", "fault 2:1 cannot add keys to `t`, defined before"},
-      {"a = \"\\q\"", "fault 1:6 invalid escape"},
-      {"a = 1 b = 2", "fault 1:7 expected the end of the line"},
-      {"[a]\nb.c = 1\n[a.b]\n", "fault 3:4 table `b` defined twice"},
+      {"a = 1\na = 2\n", FaultCode::toml_redefinition, "fault 2:1 duplicate key `a`"},
+      {"[t]\nx = 1\n[t]\n", FaultCode::toml_redefinition, "fault 3:2 table `t` defined twice"},
+      {"é = 1", FaultCode::toml_syntax, "fault 1:1 invalid key"},
+      {"k = \"é\x01\"", FaultCode::toml_syntax, "fault 1:7 control character not allowed here"},
+      {"k = 1979-02-29", FaultCode::toml_syntax, "fault 1:5 invalid value"},
+      {"k = [1, 2", FaultCode::toml_syntax, "fault 1:10 unterminated array"},
+      {"t = {a = 1}\nt.b = 2", FaultCode::toml_redefinition, "fault 2:1 cannot add keys to `t`, defined before"},
+      {"a = \"\\q\"", FaultCode::toml_syntax, "fault 1:6 invalid escape"},
+      {"a = 1 b = 2", FaultCode::toml_syntax, "fault 1:7 expected the end of the line"},
+      {"[a]\nb.c = 1\n[a.b]\n", FaultCode::toml_redefinition, "fault 3:4 table `b` defined twice"},
+      {"a = 1\n[a.b]\n", FaultCode::toml_redefinition, "fault 2:2 `a` is not a table that can be extended"},
+      {"a = 1\n[[a]]\n", FaultCode::toml_redefinition, "fault 2:3 `a` is not an array of tables"},
+      {"k = \"a\xff\"", FaultCode::not_utf8, "fault 1:7 invalid UTF-8"},
+      {"k = 1 # \xc3\x28", FaultCode::not_utf8, "fault 1:9 invalid UTF-8"},
   };
-  for (const auto& c : kCases) EXPECT_EQ(decoded(c.text), c.expected) << c.text;
+  for (const auto& c : kCases) {
+    EXPECT_EQ(decoded(c.text), c.expected) << c.text;
+    text::Fault fault;
+    EXPECT_FALSE(TomlDocument::read(c.text, fault).has_value()) << c.text;
+    EXPECT_EQ(fault.code, c.code) << c.text;
+  }
 }
 
 // Line ends inside multi-line strings read as line feeds, however written;

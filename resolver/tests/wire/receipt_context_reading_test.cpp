@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "support/fault_printing.h"
+#include "json/json_reader.h"
 #include "wire/wire_receipt_context.h"
 
 namespace zorv::wire {
@@ -67,8 +69,17 @@ TEST(ReceiptContextReading, NullMeansAbsentOnlyForTheOptionalMembers) {
 
 struct U64Case {
   std::string literal;
-  std::string outcome;  // the value read, or the fault description
+  std::string outcome;                       // the value read, or the fault's message
+  std::optional<text::FaultCode> code = {};  // the fault's code
 };
+
+// The code of the fault in reading `literal` on its own as a u64.
+std::optional<text::FaultCode> u64_fault_code(std::string_view literal) {
+  json::JsonReader reader(literal);
+  std::uint64_t value = 0;
+  if (reader.read_document([&] { return reader.read_u64(value); })) return std::nullopt;
+  return reader.fault().code;
+}
 
 class IssuedAtUnix : public testing::TestWithParam<U64Case> {};
 
@@ -80,26 +91,34 @@ TEST_P(IssuedAtUnix, TakesEveryUnsignedSixtyFourBitIntegerAndNothingElse) {
   const std::string outcome =
       result.ok() ? std::to_string(result.value().issued_at_unix) : result.error().text.substr(kCtxJsonPrefix.size());
   EXPECT_EQ(outcome, GetParam().outcome);
+  EXPECT_EQ(u64_fault_code(GetParam().literal), GetParam().code);
 }
 
 // The value starts at column 50; a scalar fault is reported after it, a
 // sequence before its bracket.
 INSTANTIATE_TEST_SUITE_P(
     Edges, IssuedAtUnix,
-    testing::Values(U64Case{"0", "0"}, U64Case{"-0", "0"}, U64Case{"9007199254740992", "9007199254740992"},
-                    U64Case{"9223372036854775808", "9223372036854775808"},
-                    U64Case{"18446744073709551615", "18446744073709551615"},
-                    U64Case{"-1", "invalid value: integer `-1`, expected u64 at line 1 column 52"},
-                    U64Case{"-9223372036854775808",
-                            "invalid value: integer `-9223372036854775808`, expected u64 at line 1 column 70"},
-                    U64Case{"18446744073709551616",
-                            "invalid type: floating point `18446744073709552000.0`, expected u64 at line 1 column 70"},
-                    U64Case{"1.5", "invalid type: floating point `1.5`, expected u64 at line 1 column 53"},
-                    U64Case{"1e3", "invalid type: floating point `1000.0`, expected u64 at line 1 column 53"},
-                    U64Case{"1.0", "invalid type: floating point `1.0`, expected u64 at line 1 column 53"},
-                    U64Case{"\"1\"", "invalid type: string \"1\", expected u64 at line 1 column 53"},
-                    U64Case{"null", "invalid type: null, expected u64 at line 1 column 54"},
-                    U64Case{"[]", "invalid type: sequence, expected u64 at line 1 column 50"}));
+    testing::Values(
+        U64Case{"0", "0"}, U64Case{"-0", "0"}, U64Case{"9007199254740992", "9007199254740992"},
+        U64Case{"9223372036854775808", "9223372036854775808"}, U64Case{"18446744073709551615", "18446744073709551615"},
+        U64Case{"-1", "invalid value: integer `-1`, expected u64 at line 1 column 52",
+                text::FaultCode::json_invalid_value},
+        U64Case{"-9223372036854775808",
+                "invalid value: integer `-9223372036854775808`, expected u64 at line 1 column 70",
+                text::FaultCode::json_invalid_value},
+        U64Case{"18446744073709551616",
+                "invalid type: floating point `18446744073709552000.0`, expected u64 at line 1 column 70",
+                text::FaultCode::json_wrong_type},
+        U64Case{"1.5", "invalid type: floating point `1.5`, expected u64 at line 1 column 53",
+                text::FaultCode::json_wrong_type},
+        U64Case{"1e3", "invalid type: floating point `1000.0`, expected u64 at line 1 column 53",
+                text::FaultCode::json_wrong_type},
+        U64Case{"1.0", "invalid type: floating point `1.0`, expected u64 at line 1 column 53",
+                text::FaultCode::json_wrong_type},
+        U64Case{"\"1\"", "invalid type: string \"1\", expected u64 at line 1 column 53",
+                text::FaultCode::json_wrong_type},
+        U64Case{"null", "invalid type: null, expected u64 at line 1 column 54", text::FaultCode::json_wrong_type},
+        U64Case{"[]", "invalid type: sequence, expected u64 at line 1 column 50", text::FaultCode::json_wrong_type}));
 
 struct FaultCase {
   std::string text;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/fault_printing.h"
+
 namespace zorv::wire {
 namespace {
 
@@ -13,18 +15,23 @@ TEST(DecisionLogRecord, ReadsTheMembersAsWrittenOrSaysWhereTheLineIsNoRecord) {
     std::optional<std::string> strictness;
     std::string_view fault;
     std::size_t offset;
+    text::FaultCode code = {};
   } rows[] = {
       {R"({"query":{"a" : 1},"strictness":null,"decision":{"v":[ ]},"pack_sha256":"ab"})", R"({"a" : 1})",
        R"({"v":[ ]})", std::nullopt, "", 0},
       {R"( {"decision": {}, "x": [1], "strictness": "min\u0069mal", "query": [ "q" ] } )", R"([ "q" ])", "{}",
        "minimal", "", 0},
       {R"({"query":{},"decision":{},"pack_sha256":5})", "", "", std::nullopt,
-       "invalid type: integer `5`, expected a string", 41},
-      {R"({"query":{},"decision":[]})", "", "", std::nullopt, "`decision` is not an object", 24},
-      {R"({"query":{}})", "", "", std::nullopt, "missing field `decision`", 12},
-      {R"({"query":{},"query":{},"decision":{}})", "", "", std::nullopt, "duplicate field `query`", 19},
-      {R"( [{}, null, {}])", "", "", std::nullopt, "invalid type: sequence, expected struct DecisionLogRecord", 2},
-      {R"({"query":{},"decision":{}} x)", "", "", std::nullopt, "trailing characters", 28},
+       "invalid type: integer `5`, expected a string", 41, text::FaultCode::json_wrong_type},
+      {R"({"query":{},"decision":[]})", "", "", std::nullopt, "`decision` is not an object", 24,
+       text::FaultCode::json_wrong_type},
+      {R"({"query":{}})", "", "", std::nullopt, "missing field `decision`", 12, text::FaultCode::json_missing_field},
+      {R"({"query":{},"query":{},"decision":{}})", "", "", std::nullopt, "duplicate field `query`", 19,
+       text::FaultCode::json_duplicate_field},
+      {R"( [{}, null, {}])", "", "", std::nullopt, "invalid type: sequence, expected struct DecisionLogRecord", 2,
+       text::FaultCode::json_wrong_type},
+      {R"({"query":{},"decision":{}} x)", "", "", std::nullopt, "trailing characters", 28,
+       text::FaultCode::json_syntax},
   };
   for (const auto& row : rows) {
     DecisionLogRecord record;
@@ -39,6 +46,7 @@ TEST(DecisionLogRecord, ReadsTheMembersAsWrittenOrSaysWhereTheLineIsNoRecord) {
     } else {
       EXPECT_EQ(fault.detail, row.fault) << row.line;
       EXPECT_EQ(fault.offset, row.offset) << row.line;
+      EXPECT_EQ(fault.code, row.code) << row.line;
     }
   }
 }
