@@ -2,7 +2,6 @@
 // (valid cases must decode to exactly their typed JSON, invalid ones must be
 // refused), fault positions, and the documents that only a reader without
 // fixed buffers or recursion reads.
-#include "support/fault_printing.h"
 #include "text/text_position.h"
 #include "toml/toml_document.h"
 
@@ -16,6 +15,7 @@
 #include <string>
 #include <sys/wait.h>
 
+#include "support/fault_printing.h"
 #include "support/testdata.h"
 #include "support/toml_tagged_json.h"
 
