@@ -1,5 +1,6 @@
 #include "json/json_reader.h"
 
+#include "text/double_text.h"
 #include "text/utf8_validation.h"
 
 #include <charconv>
@@ -58,9 +59,9 @@ std::string quoted_for_fault(std::string_view text) {
 // Shortest round-trip digits, written out without an exponent and always
 // with a fractional part: 1e3 reads 1000.0, 2^64 reads 18446744073709552000.0.
 std::string float_for_fault(double value) {
-  char scientific[64];
-  const auto result = std::to_chars(scientific, scientific + sizeof scientific, value, std::chars_format::scientific);
-  const std::string_view text(scientific, static_cast<size_t>(result.ptr - scientific));
+  std::string scientific;
+  text::append_double_scientific(scientific, value);
+  const std::string_view text(scientific);
   const size_t e = text.find('e');
   std::string out;
   std::string_view mantissa = text.substr(0, e);
@@ -201,7 +202,7 @@ bool JsonReader::scan_number(Number& out, bool syntax_only) {
     }
   }
   out.kind = Number::Kind::floating;
-  const auto parsed = std::from_chars(token.data(), token.data() + token.size(), out.floating);
+  const auto parsed = text::read_double(token.data(), token.data() + token.size(), out.floating);
   if (parsed.ec == std::errc::result_out_of_range) {
     // Tell overflow from underflow by the decimal exponent of the first
     // significant digit.
