@@ -223,10 +223,15 @@ locale_t decimal_comma_locale() {
   for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "fr_FR.utf8"}) {
     if (const locale_t locale = newlocale(LC_ALL_MASK, name, static_cast<locale_t>(0))) return locale;
   }
+  // Compiled once and kept for later runs (asked for before it exists, the
+  // C library would remember that it did not).
   const std::filesystem::path folder = std::filesystem::temp_directory_path() / "zorv_double_text_locales";
-  const std::string command = "localedef -i de_DE -f UTF-8 '" + (folder / "de_DE.UTF-8").string() + "' >/dev/null 2>&1";
-  std::filesystem::create_directories(folder);
-  if (std::system(command.c_str()) != 0) return static_cast<locale_t>(0);
+  const std::filesystem::path compiled = folder / "de_DE.UTF-8";
+  if (!std::filesystem::exists(compiled)) {
+    std::filesystem::create_directories(folder);
+    const std::string command = "localedef -i de_DE -f UTF-8 '" + compiled.string() + "' >/dev/null 2>&1";
+    if (std::system(command.c_str()) != 0) return static_cast<locale_t>(0);
+  }
   setenv("LOCPATH", folder.c_str(), 1);
   const locale_t locale = newlocale(LC_ALL_MASK, "de_DE.UTF-8", static_cast<locale_t>(0));
   unsetenv("LOCPATH");
