@@ -1,5 +1,7 @@
 #include "json/json_number.h"
 
+#include "text/double_text.h"
+
 #include <charconv>
 #include <cmath>
 
@@ -93,7 +95,7 @@ bool scan_number(std::string_view text, std::size_t start, JsonNumber& out, std:
     }
   }
   out.kind = JsonNumber::Kind::floating;
-  const auto parsed = std::from_chars(token.data(), token.data() + token.size(), out.floating);
+  const auto parsed = text::read_double(token.data(), token.data() + token.size(), out.floating);
   if (parsed.ec == std::errc::result_out_of_range) {
     // Tell overflow from underflow by the decimal exponent of the first
     // significant digit.
@@ -121,9 +123,9 @@ bool scan_number(std::string_view text, std::size_t start, JsonNumber& out, std:
 }
 
 std::string float_for_fault(double value) {
-  char scientific[64];
-  const auto result = std::to_chars(scientific, scientific + sizeof scientific, value, std::chars_format::scientific);
-  const std::string_view text(scientific, static_cast<std::size_t>(result.ptr - scientific));
+  std::string scientific;
+  text::append_double_scientific(scientific, value);
+  const std::string_view text(scientific);
   const std::size_t e = text.find('e');
   std::string out;
   std::string_view mantissa = text.substr(0, e);

@@ -1,5 +1,7 @@
 #include "toml/toml_literal.h"
 
+#include "text/double_text.h"
+
 #include <charconv>
 #include <cstdint>
 #include <limits>
@@ -128,7 +130,7 @@ bool read_float(std::string_view literal, double& value) {
     return false;
   }
   const std::string digits = without_underscores(body);
-  const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+  const auto [end, error] = text::read_double(digits.data(), digits.data() + digits.size(), value);
   if (error == std::errc::result_out_of_range) {
     // Overflow when the decimal exponent of the first significant digit is
     // positive, underflow otherwise.

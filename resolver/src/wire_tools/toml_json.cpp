@@ -1,10 +1,10 @@
 #include "wire_tools/toml_json.h"
 
-#include <charconv>
 #include <cmath>
 #include <optional>
 #include <vector>
 
+#include "text/double_text.h"
 #include "text/text_position.h"
 #include "toml/toml_document.h"
 #include "json/json_writer.h"
@@ -31,9 +31,7 @@ void append_scalar(std::string& out, const Node& node) {
         json::append_string(out, node.text);
         return;
       }
-      char buffer[32];
-      const auto written = std::to_chars(buffer, buffer + sizeof buffer, node.floating);
-      out.append(buffer, written.ptr);
+      text::append_double(out, node.floating);
       return;
     }
     default:
