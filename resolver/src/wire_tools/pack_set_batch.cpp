@@ -40,11 +40,15 @@ struct Batch {
   std::mutex fault_mutex;
   std::exception_ptr fault;
 
-  // Decides one run; false when a query cannot be read.
+  // Decides one run; false when a query cannot be read. The run's text is
+  // written in a string of this thread's own and moved to its place when
+  // done: the string objects of neighbouring runs share cache lines, and
+  // growing them in place from two threads would bounce those lines
+  // between the cores at every append.
   bool decide_run(std::size_t run) {
     const std::size_t begin = run * run_length;
     const std::size_t end = std::min(queries.size(), begin + run_length);
-    std::string& text = run_texts[run];
+    std::string text;
     // A decision is about as long as its query's universe, plus its fixed
     // members: reserved once, the text seldom grows.
     std::size_t estimate = 0;
@@ -59,6 +63,7 @@ struct Batch {
       if (i != begin) text += ',';
       WireDecision::from_core(set.decide(std::move(query.value()).into_core(), strictness)).write(text);
     }
+    run_texts[run] = std::move(text);
     return true;
   }
 
