@@ -10,11 +10,11 @@
 #include <atomic>
 #include <exception>
 #include <mutex>
-#include <thread>
 
 #include "json/json_array_elements.h"
 #include "json/json_reader.h"
 #include "wire_tools/pack_set.h"
+#include "wire_tools/thread_runs.h"
 #include "wire/resolve_many_json.h"
 #include "wire/wire_decision.h"
 #include "wire/wire_query.h"
@@ -104,15 +104,7 @@ Result<std::string> PackSet::resolve_many_json(std::string_view queries_json,
   Batch batch{*this, strictness, queries, run_length, {}, {}, {}, {}, {}};
   batch.run_texts.resize((queries.size() + run_length - 1) / run_length);
 
-  std::vector<std::thread> helpers;
-  helpers.reserve(threads - 1);
-  try {
-    for (std::size_t i = 1; i < threads; ++i) helpers.emplace_back([&batch] { batch.work(); });
-  } catch (const std::system_error&) {
-    // Fewer threads than asked for: the ones there are take every run.
-  }
-  batch.work();
-  for (std::thread& helper : helpers) helper.join();
+  work_on_threads(threads, [&batch] { batch.work(); });
   if (batch.fault) std::rethrow_exception(batch.fault);
   if (batch.unreadable) return one_reader();
 
