@@ -2,8 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <barrier>
+#include <thread>
+
 #include "json/json_array_elements.h"
 #include "json/json_reader.h"
+#include "wire/resolve_json.h"
 #include "wire/resolve_many_json.h"
 
 namespace zorv::wire {
@@ -99,6 +103,44 @@ TEST(PackSet, BatchesOnAnyNumberOfThreadsAnswerAsResolveMany) {
             << queries.substr(0, 80) << " on " << threads;
       }
     }
+  }
+}
+
+// Packs are read when a query first needs them: threads that all ask a new
+// set for the same packs at the same moment, each in its own order, get the
+// answers of the stateless call (a pack read twice in a race is filed once;
+// the sanitized run sees any copy that leaks or is freed twice).
+TEST(PackSet, ThreadsReadingAPackForTheFirstTimeAtOnceAnswerAsResolve) {
+  std::string packs = "{";
+  std::vector<std::string> queries;
+  for (int i = 0; i < 40; ++i) {
+    const std::string profile = "p" + std::to_string(i);
+    packs += (i ? "," : "") + ("\"" + profile + "/d.zorv.toml\":") +
+             (i % 5 == 4 ? "\"[meta\"" : "\"[meta]\\n[subject.s]\\ncontrols = [\\\"c" + std::to_string(i) + "\\\"]\"");
+    queries.push_back(R"({"domain":"d","profile":")" + profile +
+                      R"(","jurisdiction":"EU","subject":"s","universe":["c)" + std::to_string(i) + R"(","x"]})");
+  }
+  packs += "}";
+  std::vector<std::string> expected;
+  for (const std::string& q : queries) expected.push_back(resolve_json(packs, q, std::nullopt).value());
+  for (int round = 0; round < 20; ++round) {
+    const Result<PackSet> set = PackSet::read(packs);
+    ASSERT_TRUE(set.ok());
+    constexpr int kThreads = 4;
+    std::barrier start(kThreads);
+    std::vector<std::vector<std::string>> answers(kThreads, std::vector<std::string>(queries.size()));
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+      threads.emplace_back([&, t] {
+        start.arrive_and_wait();
+        for (std::size_t k = 0; k < queries.size(); ++k) {
+          const std::size_t i = t % 2 ? queries.size() - 1 - k : k;
+          answers[t][i] = set.value().resolve_json(queries[i], std::nullopt).value();
+        }
+      });
+    }
+    for (std::thread& thread : threads) thread.join();
+    for (int t = 0; t < kThreads; ++t) EXPECT_EQ(answers[t], expected) << "thread " << t << ", round " << round;
   }
 }
 
