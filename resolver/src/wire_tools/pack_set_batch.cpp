@@ -90,6 +90,9 @@ Result<std::string> PackSet::resolve_many_json(std::string_view queries_json,
   const auto one_reader = [&] {
     return decide_each_query(queries_json, [&](const RegulatoryQuery& query) { return decide(query, strictness); });
   };
+  // One thread reads the queries in one pass as it decides them: finding
+  // the elements first would only add a pass over the whole text.
+  if (threads <= 1) return one_reader();
   const std::optional<json::ArrayElements> found = json::array_elements(queries_json);
   // Each element is read as a document of its own, one level shallower
   // than inside the array; near the nesting limit that could accept what
@@ -98,7 +101,7 @@ Result<std::string> PackSet::resolve_many_json(std::string_view queries_json,
   const std::vector<std::string_view>& queries = found->elements;
 
   threads = std::clamp<std::size_t>(threads, 1, std::max<std::size_t>(1, queries.size()));
-  // On one thread the whole batch is one run.
+  // On one thread (a batch of one query) the whole batch is one run.
   const std::size_t runs_wanted = threads == 1 ? 1 : threads * kRunsPerThread;
   const std::size_t run_length = std::max<std::size_t>(1, (queries.size() + runs_wanted - 1) / runs_wanted);
   Batch batch{*this, strictness, queries, run_length, {}, {}, {}, {}, {}};
