@@ -1,5 +1,7 @@
-// PackSet::resolve_many_json: a batch shared out over threads. The queries'
-// texts are found first (json_array_elements.h), then cut into small runs
+// PackSet::resolve_many_json: a batch shared out over threads. On one
+// thread the batch is read and decided in a single pass, as resolve_many_json
+// does. On more, the queries' texts are found first
+// (json_array_elements.h), then cut into small runs
 // that the threads take in turn, each run's decisions written into a text
 // of its own; the texts are joined in order, so the answer does not depend
 // on the number of threads or on which thread took which run. Any query
