@@ -1,13 +1,12 @@
-// PackSet::resolve_many_json: a batch shared out over threads. On one
-// thread the batch is read and decided in a single pass, as resolve_many_json
-// does. On more, the queries' texts are found first
-// (json_array_elements.h), then cut into small runs
-// that the threads take in turn, each run's decisions written into a text
-// of its own; the texts are joined in order, so the answer does not depend
-// on the number of threads or on which thread took which run. Any query
-// that cannot be read, and any doubt about the array's frame, sends the
-// whole batch through the one-reader path instead, which reports the first
-// fault in text order with its usual message.
+// PackSet::resolve_many_json: a batch shared out over threads. On one thread
+// the batch is read and decided in a single pass, as resolve_many_json does. On
+// more, the queries' texts are found first (json_array_elements.h), then cut
+// into small runs that the threads take in turn, each run's decisions written
+// into a text of its own; the texts are joined in order, so the answer does not
+// depend on the number of threads or on which thread took which run. Any query
+// that cannot be read, and any doubt about the array's frame, sends the whole
+// batch through the one-reader path instead, which reports the first fault in
+// text order with its usual message.
 #include <algorithm>
 #include <atomic>
 #include <exception>
