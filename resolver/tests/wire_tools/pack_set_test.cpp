@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <barrier>
+#include <functional>
 #include <thread>
 
 #include "json/json_array_elements.h"
@@ -44,13 +45,28 @@ TEST(ArrayElements, FindsEachElementOrDeclinesTheFrame) {
       {"[}]", std::nullopt, 0},
       {"[1", std::nullopt, 0},
       {"", std::nullopt, 0},
+      // Scanned in two halves, the second from the "{" after the middle:
+      {"[{\"a\":1}, {\"b\":[2]}]", std::vector<std::string_view>{"{\"a\":1}", "{\"b\":[2]}"}, 2},
+      {"[1, \"x, {y\"]", std::vector<std::string_view>{"1", "\"x, {y\""}, 0},  // that "{" is in a string
+      {"[{\"a\":\"[\"}, {\"b\":2}]", std::vector<std::string_view>{"{\"a\":\"[\"}", "{\"b\":2}"}, 1},
+      {"[{\"a\":[1,\n {}]}]", std::vector<std::string_view>{"{\"a\":[1,\n {}]}"}, 3},  // inside an element
+      {"[{\"a\":1}, {\"b\":2}, ]", std::nullopt, 0},
+      {"[{\"a\":1}, {\"b\":2}] x", std::nullopt, 0},
+      {"{\"a\":1, {\"b\":2}]", std::nullopt, 0},
+  };
+  const json::RunBoth one_after_the_other = [](const std::function<void()>& other, const std::function<void()>& here) {
+    here();
+    other();
   };
   for (const auto& row : rows) {
-    const std::optional<json::ArrayElements> found = json::array_elements(row.text);
-    ASSERT_EQ(found.has_value(), row.elements.has_value()) << row.text;
-    if (!found) continue;
-    EXPECT_EQ(found->elements, *row.elements) << row.text;
-    EXPECT_EQ(found->deepest, row.deepest) << row.text;
+    for (const bool halves : {false, true}) {
+      const std::optional<json::ArrayElements> found =
+          halves ? json::array_elements(row.text, one_after_the_other) : json::array_elements(row.text);
+      ASSERT_EQ(found.has_value(), row.elements.has_value()) << row.text << (halves ? " in halves" : "");
+      if (!found) continue;
+      EXPECT_EQ(found->elements, *row.elements) << row.text << (halves ? " in halves" : "");
+      EXPECT_EQ(found->deepest, row.deepest) << row.text << (halves ? " in halves" : "");
+    }
   }
 }
 
@@ -76,9 +92,14 @@ TEST(PackSet, BatchesOnAnyNumberOfThreadsAnswerAsResolveMany) {
     const std::string usable = query("payments");
     return usable.substr(0, usable.size() - 1) + ",\"n\":" + std::string(arrays, '[') + std::string(arrays, ']') + "}";
   };
+  // Over a megabyte: found in two halves at once on more than one thread.
+  std::string long_batch = many;
+  while (long_batch.size() < (std::size_t{1} << 20) + 1000) long_batch += "," + many.substr(1);
   const std::string rows[] = {
       "[]",
       many + "]",
+      long_batch + "]",
+      long_batch + ",{\"domain\":1}]",
       many + ",{\"domain\":1}]",                                           // the last query unusable
       "[" + query("a") + ",{}," + many.substr(1) + "]",                    // an early one, then many good ones
       many + ",]",                                                         // the frame
