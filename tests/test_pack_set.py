@@ -283,3 +283,29 @@ def test_keys_alike_but_for_their_ends_build_a_set_in_linear_time():
         return lambda: PackSet(packs_json)
 
     assert fastest(build(4_000)) < 8 * fastest(build(1_000))
+
+
+def batch_of_long_answers(n):
+    """One pack whose review note makes every answer some 2 KB longer than
+    its query, and `n` queries for it."""
+    pack = '[meta]\nlast_reviewed_against_guidance = "' + "g" * 2_000 + '"\n[subject.s]\ncontrols = ["c"]\n'
+    packs_json = json.dumps({"p/d.zorv.toml": pack})
+    query = json.dumps({"domain": "d", "profile": "p", "jurisdiction": "EU", "subject": "s", "universe": ["c"]})
+    return packs_json, "[" + ",".join([query] * n) + "]"
+
+
+@pytest.mark.parametrize("resolver", ["zorv_tools.resolve_many", "PackSet.resolve_many"])
+def test_a_batch_of_answers_longer_than_their_queries_is_written_in_linear_time(resolver):
+    # The batch's text outgrows what was set aside for it with every answer;
+    # growing it by exactly what each answer asks for copies the whole text
+    # again per answer (as a C++ library whose reserve() is exact would).
+    times = {}
+    for n in (1_000, 4_000):
+        packs_json, queries = batch_of_long_answers(n)
+        if resolver == "zorv_tools.resolve_many":
+            call = lambda p=packs_json, q=queries: zorv_tools.resolve_many(p, q)  # noqa: E731
+        else:
+            call = lambda s=PackSet(packs_json), q=queries: s.resolve_many(q, threads=1)  # noqa: E731
+        assert call().count('"fell_back":false') == n
+        times[n] = fastest(call)
+    assert times[4_000] < 8 * times[1_000]

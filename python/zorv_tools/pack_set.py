@@ -15,8 +15,9 @@ _Set = TypeVar("_Set", bound="PackSet")
 class PackSet(_native.PackSet):
     """A pack map read once, with every pack in it, answering any number of queries.
 
-    ``PackSet(packs_json)`` reads the map and each pack once; every answer
-    after that costs reading the query and deciding it. ``resolve``,
+    ``PackSet(packs_json)`` reads the map once, and each pack once, the first
+    time a query needs it; every answer after that costs reading the query
+    and deciding it. ``resolve``,
     ``resolve_with_receipts`` and ``explain`` return exactly the text of
     ``zorv.resolve``, ``zorv.resolve_with_receipts`` and
     ``zorv_tools.explain`` for the same map, byte for byte, and raise the

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -24,5 +25,15 @@ struct ArrayElements {
 // The elements of `text` when it is, at its top level, whitespace, "[",
 // elements separated by ",", "]", whitespace; nullopt otherwise.
 std::optional<ArrayElements> array_elements(std::string_view text);
+
+// Calls both functions, `other` on another thread where it can, and
+// returns when both have returned.
+using RunBoth = std::function<void(const std::function<void()>& other, const std::function<void()>& here)>;
+
+// The same answer, the text scanned as two halves at once through
+// `run_both`: the second from a guessed element start after the middle,
+// kept only when the scan of the first half finds an element starting
+// exactly there (else the text is scanned again as one).
+std::optional<ArrayElements> array_elements(std::string_view text, const RunBoth& run_both);
 
 }  // namespace zorv::json

@@ -1,5 +1,7 @@
 #include "wire/wire_decision.h"
 
+#include <algorithm>
+
 #include "json/json_writer.h"
 
 namespace zorv::wire {
@@ -33,7 +35,11 @@ WireDecision WireDecision::from_core(const ControlDecision& decision) {
 void WireDecision::write(std::string& out) const {
   size_t estimate = 400 + 2 * (provenance.profile.size() + provenance.source.size());
   for (const auto& key : required) estimate += key.size() + 3;
-  out.reserve(out.size() + estimate);
+  // Grown geometrically: a batch appends decision after decision to one
+  // text, and a library whose reserve() gives exactly what is asked (libc++
+  // does) would otherwise copy the whole text again for every decision.
+  const size_t wanted = out.size() + estimate;
+  if (wanted > out.capacity()) out.reserve(std::max(wanted, 2 * out.capacity()));
 
   out += "{\"verdict\":";
   json::append_string(out, verdict);

@@ -17,6 +17,7 @@
 #include "json/json_reader.h"
 #include "json/json_writer.h"
 #include "wire_tools/decision_log_record.h"
+#include "wire_tools/thread_runs.h"
 #include "wire/wire_decision.h"
 #include "wire/wire_query.h"
 
@@ -325,15 +326,7 @@ std::string replay_lines(const PackSet& set, std::string_view block, const Repla
   Block shared{set, options, lines, run_length, {}, {}, {}, {}};
   shared.tallies.resize((lines.size() + run_length - 1) / run_length);
 
-  std::vector<std::thread> helpers;
-  helpers.reserve(threads - 1);
-  try {
-    for (std::size_t i = 1; i < threads; ++i) helpers.emplace_back([&shared] { shared.work(); });
-  } catch (const std::system_error&) {
-    // Fewer threads than asked for: the ones there are take every run.
-  }
-  shared.work();
-  for (std::thread& helper : helpers) helper.join();
+  work_on_threads(threads, [&shared] { shared.work(); });
   if (shared.fault) std::rethrow_exception(shared.fault);
 
   Tally total;

@@ -1,5 +1,7 @@
 #include "wire_tools/pack_set.h"
 
+#include <utility>
+
 #include "core/in_memory_regulatory_policy_adapter.h"
 #include "core/pack_decision.h"
 #include "wire_tools/explain_json.h"
@@ -20,20 +22,48 @@ std::optional<Strictness> parse_strictness(std::optional<std::string_view> stric
 Result<PackSet> PackSet::read(std::string_view packs_json) {
   Result<PackIndex> index = PackIndex::read(packs_json);
   if (!index.ok()) return std::move(index.error());
-  PackSet set{PackTable(index.value())};
-  set.packs_.reserve(set.size());
-  std::string storage;
-  for (const PackTable::Entry& entry : set.entries()) {
-    set.packs_.push_back(read_policy_pack(PackTable::decoded(entry.text, storage)));
+  return PackSet{PackTable(index.value())};
+}
+
+PackSet::LazyPacks::LazyPacks(std::size_t size)
+    : size_(size), slots_(std::make_unique<std::atomic<std::optional<PolicyPack>*>[]>(size)) {}
+
+PackSet::LazyPacks::LazyPacks(LazyPacks&& other) noexcept
+    : size_(std::exchange(other.size_, 0)), slots_(std::move(other.slots_)) {}
+
+PackSet::LazyPacks& PackSet::LazyPacks::operator=(LazyPacks&& other) noexcept {
+  if (this != &other) {
+    drop();
+    size_ = std::exchange(other.size_, 0);
+    slots_ = std::move(other.slots_);
   }
-  return set;
+  return *this;
+}
+
+void PackSet::LazyPacks::drop() {
+  for (std::size_t i = 0; i < size_; ++i) delete slots_[i].load(std::memory_order_acquire);
+  size_ = 0;
+  slots_.reset();
+}
+
+const std::optional<PolicyPack>& PackSet::LazyPacks::at(std::size_t at, json::RawJsonString text) const {
+  std::atomic<std::optional<PolicyPack>*>& slot = slots_[at];
+  if (const std::optional<PolicyPack>* filed = slot.load(std::memory_order_acquire)) return *filed;
+  std::string storage;
+  auto read = std::make_unique<std::optional<PolicyPack>>(read_policy_pack(PackTable::decoded(text, storage)));
+  std::optional<PolicyPack>* expected = nullptr;
+  if (slot.compare_exchange_strong(expected, read.get(), std::memory_order_acq_rel, std::memory_order_acquire)) {
+    return *read.release();
+  }
+  // Another thread filed the same pack first.
+  return *expected;
 }
 
 ControlDecision PackSet::decide(const RegulatoryQuery& query, const std::optional<Strictness>& strictness) const {
   const std::array<std::string, 2> keys = InMemoryRegulatoryPolicyAdapter::lookup_keys(query);
   for (const std::string& key : keys) {
     if (const std::optional<std::size_t> at = table_.position(key)) {
-      const std::optional<PolicyPack>& pack = packs_[*at];
+      const std::optional<PolicyPack>& pack = packs_.at(*at, table_.entries()[*at].text);
       return decide_from_pack(pack ? &*pack : nullptr, key, strictness, query);
     }
   }

@@ -1,7 +1,7 @@
-// PackSet: a pack map read once, with every pack in it read once, kept to
-// answer any number of queries. What a service builds at start-up: each
-// answer then costs reading the query, one lookup and the decision, never
-// reading the map again. Every answer and every error message is the one
+// PackSet: a pack map read once, kept to answer any number of queries, each
+// pack in it read the first time a query needs it and kept. What a service
+// builds at start-up: each answer then costs reading the query, one lookup
+// and the decision, never reading the map or the pack again. Every answer and every error message is the one
 // the stateless operations (resolve_json, resolve_with_receipts_json,
 // explain_json, resolve_many_json) give for the same map.
 //
@@ -9,7 +9,9 @@
 // Immutable once built: any number of threads may call any method at once.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -26,9 +28,9 @@ namespace zorv::wire {
 
 class PackSet {
  public:
-  // Reads `packs_json` and every pack it holds. An unusable map is the error
-  // resolve_json gives for it; a pack that is not one is no error: its
-  // queries fall back as they would one call at a time.
+  // Reads `packs_json` (its packs are read when first asked for). An
+  // unusable map is the error resolve_json gives for it; a pack that is not
+  // one is no error: its queries fall back as they would one call at a time.
   static Result<PackSet> read(std::string_view packs_json);
 
   Result<std::string> resolve_json(std::string_view query_json,
@@ -52,12 +54,34 @@ class PackSet {
   std::optional<std::string> pack_text(std::string_view key) const;
 
  private:
-  explicit PackSet(PackTable table) : table_(std::move(table)) {}
+  // The packs read from the table's texts, each the first time a query
+  // needs it, so that building a set costs reading the map and not reading
+  // every pack in it. Slot i belongs to table entry i; once set it is never
+  // changed, so a reader that sees it set may use the pack without a lock.
+  // Two threads that find the same slot empty may both read the pack: the
+  // first to file its copy wins, the other drops an equal one.
+  class LazyPacks {
+   public:
+    explicit LazyPacks(std::size_t size);
+    LazyPacks(LazyPacks&& other) noexcept;
+    LazyPacks& operator=(LazyPacks&& other) noexcept;
+    ~LazyPacks() { drop(); }
+
+    // The pack read from `text`, filed as slot `at`; absent for a text that
+    // is not a pack.
+    const std::optional<PolicyPack>& at(std::size_t at, json::RawJsonString text) const;
+
+   private:
+    void drop();
+
+    std::size_t size_ = 0;
+    std::unique_ptr<std::atomic<std::optional<PolicyPack>*>[]> slots_;
+  };
+
+  explicit PackSet(PackTable table) : table_(std::move(table)), packs_(table_.entries().size()) {}
 
   PackTable table_;
-  // One per table entry, in the same order; absent for a text that is not
-  // a pack.
-  std::vector<std::optional<PolicyPack>> packs_;
+  LazyPacks packs_;
 };
 
 }  // namespace zorv::wire

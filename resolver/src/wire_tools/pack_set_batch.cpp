@@ -1,20 +1,21 @@
-// PackSet::resolve_many_json: a batch shared out over threads. The queries'
-// texts are found first (json_array_elements.h), then cut into small runs
-// that the threads take in turn, each run's decisions written into a text
-// of its own; the texts are joined in order, so the answer does not depend
-// on the number of threads or on which thread took which run. Any query
-// that cannot be read, and any doubt about the array's frame, sends the
-// whole batch through the one-reader path instead, which reports the first
-// fault in text order with its usual message.
+// PackSet::resolve_many_json: a batch shared out over threads. On one thread
+// the batch is read and decided in a single pass, as resolve_many_json does. On
+// more, the queries' texts are found first (json_array_elements.h), then cut
+// into small runs that the threads take in turn, each run's decisions written
+// into a text of its own; the texts are joined in order, so the answer does not
+// depend on the number of threads or on which thread took which run. Any query
+// that cannot be read, and any doubt about the array's frame, sends the whole
+// batch through the one-reader path instead, which reports the first fault in
+// text order with its usual message.
 #include <algorithm>
 #include <atomic>
 #include <exception>
 #include <mutex>
-#include <thread>
 
 #include "json/json_array_elements.h"
 #include "json/json_reader.h"
 #include "wire_tools/pack_set.h"
+#include "wire_tools/thread_runs.h"
 #include "wire/resolve_many_json.h"
 #include "wire/wire_decision.h"
 #include "wire/wire_query.h"
@@ -24,6 +25,9 @@ namespace {
 
 // Enough runs per thread that one slow run does not leave the others idle.
 constexpr std::size_t kRunsPerThread = 16;
+// Batches at least this long are scanned for their queries on two threads;
+// for shorter ones starting a thread costs more than it frees.
+constexpr std::size_t kSplitScanFrom = 1 << 20;
 // The bytes of a decision beyond its required controls: verdict,
 // provenance and disclaimer.
 constexpr std::size_t kDecisionOverhead = 400;
@@ -40,11 +44,15 @@ struct Batch {
   std::mutex fault_mutex;
   std::exception_ptr fault;
 
-  // Decides one run; false when a query cannot be read.
+  // Decides one run; false when a query cannot be read. The run's text is
+  // written in a string of this thread's own and moved to its place when
+  // done: the string objects of neighbouring runs share cache lines, and
+  // growing them in place from two threads would bounce those lines
+  // between the cores at every append.
   bool decide_run(std::size_t run) {
     const std::size_t begin = run * run_length;
     const std::size_t end = std::min(queries.size(), begin + run_length);
-    std::string& text = run_texts[run];
+    std::string text;
     // A decision is about as long as its query's universe, plus its fixed
     // members: reserved once, the text seldom grows.
     std::size_t estimate = 0;
@@ -59,6 +67,7 @@ struct Batch {
       if (i != begin) text += ',';
       WireDecision::from_core(set.decide(std::move(query.value()).into_core(), strictness)).write(text);
     }
+    run_texts[run] = std::move(text);
     return true;
   }
 
@@ -85,7 +94,14 @@ Result<std::string> PackSet::resolve_many_json(std::string_view queries_json,
   const auto one_reader = [&] {
     return decide_each_query(queries_json, [&](const RegulatoryQuery& query) { return decide(query, strictness); });
   };
-  const std::optional<json::ArrayElements> found = json::array_elements(queries_json);
+  // One thread reads the queries in one pass as it decides them: finding
+  // the elements first would only add a pass over the whole text.
+  if (threads <= 1) return one_reader();
+  // A long batch is scanned as two halves at once, so that finding the
+  // queries costs this thread half as long.
+  const std::optional<json::ArrayElements> found = queries_json.size() >= kSplitScanFrom
+                                                       ? json::array_elements(queries_json, run_both)
+                                                       : json::array_elements(queries_json);
   // Each element is read as a document of its own, one level shallower
   // than inside the array; near the nesting limit that could accept what
   // the array's reader refuses.
@@ -93,21 +109,13 @@ Result<std::string> PackSet::resolve_many_json(std::string_view queries_json,
   const std::vector<std::string_view>& queries = found->elements;
 
   threads = std::clamp<std::size_t>(threads, 1, std::max<std::size_t>(1, queries.size()));
-  // On one thread the whole batch is one run.
+  // On one thread (a batch of one query) the whole batch is one run.
   const std::size_t runs_wanted = threads == 1 ? 1 : threads * kRunsPerThread;
   const std::size_t run_length = std::max<std::size_t>(1, (queries.size() + runs_wanted - 1) / runs_wanted);
   Batch batch{*this, strictness, queries, run_length, {}, {}, {}, {}, {}};
   batch.run_texts.resize((queries.size() + run_length - 1) / run_length);
 
-  std::vector<std::thread> helpers;
-  helpers.reserve(threads - 1);
-  try {
-    for (std::size_t i = 1; i < threads; ++i) helpers.emplace_back([&batch] { batch.work(); });
-  } catch (const std::system_error&) {
-    // Fewer threads than asked for: the ones there are take every run.
-  }
-  batch.work();
-  for (std::thread& helper : helpers) helper.join();
+  work_on_threads(threads, [&batch] { batch.work(); });
   if (batch.fault) std::rethrow_exception(batch.fault);
   if (batch.unreadable) return one_reader();
 

@@ -2,8 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <barrier>
+#include <functional>
+#include <thread>
+
 #include "json/json_array_elements.h"
 #include "json/json_reader.h"
+#include "wire/resolve_json.h"
 #include "wire/resolve_many_json.h"
 
 namespace zorv::wire {
@@ -40,13 +45,28 @@ TEST(ArrayElements, FindsEachElementOrDeclinesTheFrame) {
       {"[}]", std::nullopt, 0},
       {"[1", std::nullopt, 0},
       {"", std::nullopt, 0},
+      // Scanned in two halves, the second from the "{" after the middle:
+      {"[{\"a\":1}, {\"b\":[2]}]", std::vector<std::string_view>{"{\"a\":1}", "{\"b\":[2]}"}, 2},
+      {"[1, \"x, {y\"]", std::vector<std::string_view>{"1", "\"x, {y\""}, 0},  // that "{" is in a string
+      {"[{\"a\":\"[\"}, {\"b\":2}]", std::vector<std::string_view>{"{\"a\":\"[\"}", "{\"b\":2}"}, 1},
+      {"[{\"a\":[1,\n {}]}]", std::vector<std::string_view>{"{\"a\":[1,\n {}]}"}, 3},  // inside an element
+      {"[{\"a\":1}, {\"b\":2}, ]", std::nullopt, 0},
+      {"[{\"a\":1}, {\"b\":2}] x", std::nullopt, 0},
+      {"{\"a\":1, {\"b\":2}]", std::nullopt, 0},
+  };
+  const json::RunBoth one_after_the_other = [](const std::function<void()>& other, const std::function<void()>& here) {
+    here();
+    other();
   };
   for (const auto& row : rows) {
-    const std::optional<json::ArrayElements> found = json::array_elements(row.text);
-    ASSERT_EQ(found.has_value(), row.elements.has_value()) << row.text;
-    if (!found) continue;
-    EXPECT_EQ(found->elements, *row.elements) << row.text;
-    EXPECT_EQ(found->deepest, row.deepest) << row.text;
+    for (const bool halves : {false, true}) {
+      const std::optional<json::ArrayElements> found =
+          halves ? json::array_elements(row.text, one_after_the_other) : json::array_elements(row.text);
+      ASSERT_EQ(found.has_value(), row.elements.has_value()) << row.text << (halves ? " in halves" : "");
+      if (!found) continue;
+      EXPECT_EQ(found->elements, *row.elements) << row.text << (halves ? " in halves" : "");
+      EXPECT_EQ(found->deepest, row.deepest) << row.text << (halves ? " in halves" : "");
+    }
   }
 }
 
@@ -72,9 +92,14 @@ TEST(PackSet, BatchesOnAnyNumberOfThreadsAnswerAsResolveMany) {
     const std::string usable = query("payments");
     return usable.substr(0, usable.size() - 1) + ",\"n\":" + std::string(arrays, '[') + std::string(arrays, ']') + "}";
   };
+  // Over a megabyte: found in two halves at once on more than one thread.
+  std::string long_batch = many;
+  while (long_batch.size() < (std::size_t{1} << 20) + 1000) long_batch += "," + many.substr(1);
   const std::string rows[] = {
       "[]",
       many + "]",
+      long_batch + "]",
+      long_batch + ",{\"domain\":1}]",
       many + ",{\"domain\":1}]",                                           // the last query unusable
       "[" + query("a") + ",{}," + many.substr(1) + "]",                    // an early one, then many good ones
       many + ",]",                                                         // the frame
@@ -99,6 +124,44 @@ TEST(PackSet, BatchesOnAnyNumberOfThreadsAnswerAsResolveMany) {
             << queries.substr(0, 80) << " on " << threads;
       }
     }
+  }
+}
+
+// Packs are read when a query first needs them: threads that all ask a new
+// set for the same packs at the same moment, each in its own order, get the
+// answers of the stateless call (a pack read twice in a race is filed once;
+// the sanitized run sees any copy that leaks or is freed twice).
+TEST(PackSet, ThreadsReadingAPackForTheFirstTimeAtOnceAnswerAsResolve) {
+  std::string packs = "{";
+  std::vector<std::string> queries;
+  for (int i = 0; i < 40; ++i) {
+    const std::string profile = "p" + std::to_string(i);
+    packs += (i ? "," : "") + ("\"" + profile + "/d.zorv.toml\":") +
+             (i % 5 == 4 ? "\"[meta\"" : "\"[meta]\\n[subject.s]\\ncontrols = [\\\"c" + std::to_string(i) + "\\\"]\"");
+    queries.push_back(R"({"domain":"d","profile":")" + profile +
+                      R"(","jurisdiction":"EU","subject":"s","universe":["c)" + std::to_string(i) + R"(","x"]})");
+  }
+  packs += "}";
+  std::vector<std::string> expected;
+  for (const std::string& q : queries) expected.push_back(resolve_json(packs, q, std::nullopt).value());
+  for (int round = 0; round < 20; ++round) {
+    const Result<PackSet> set = PackSet::read(packs);
+    ASSERT_TRUE(set.ok());
+    constexpr int kThreads = 4;
+    std::barrier start(kThreads);
+    std::vector<std::vector<std::string>> answers(kThreads, std::vector<std::string>(queries.size()));
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+      threads.emplace_back([&, t] {
+        start.arrive_and_wait();
+        for (std::size_t k = 0; k < queries.size(); ++k) {
+          const std::size_t i = t % 2 ? queries.size() - 1 - k : k;
+          answers[t][i] = set.value().resolve_json(queries[i], std::nullopt).value();
+        }
+      });
+    }
+    for (std::thread& thread : threads) thread.join();
+    for (int t = 0; t < kThreads; ++t) EXPECT_EQ(answers[t], expected) << "thread " << t << ", round " << round;
   }
 }
 
