@@ -5,6 +5,7 @@ import json
 
 import pytest
 from arrow_cases import changed_packs_json, packs_json, query_json, random_rows
+from timing import fastest
 
 pa = pytest.importorskip("pyarrow")
 
@@ -168,3 +169,21 @@ def test_a_blank_line_is_no_record(before, after):
     records = pa.table({"record": ["", "  "]})
     summary = add_summaries([partial_summary(with_decisions(records, replay_batch(after, records)), 3)], 3)
     assert summary == zorv_tools.replay(after, "\n\n", examples=3)
+
+
+def test_cost_grows_linearly_with_rows_and_with_recorded_controls(before, after):
+    log = log_of(before, random_rows(500, seed=34))
+    once, four = pa.table({"record": log}), pa.table({"record": log * 4})
+    times = [fastest(lambda t=t: replay_batch(after, t, threads=1)) for t in (once, four)]
+    assert times[1] < 8 * times[0], times
+
+    # A record that claims many required controls: each is lost.
+    def claiming(count):
+        record = json.loads(log[0])
+        record["decision"]["required"] = [f"c{i:06d}" for i in range(count)]
+        return pa.table({"record": [json.dumps(record)] * 20})
+
+    small, large = claiming(2_000), claiming(8_000)
+    assert replay_batch(after, large).column("lost")[0].as_py()[-1] == "c007999"
+    times = [fastest(lambda t=t: replay_batch(after, t, threads=1)) for t in (small, large)]
+    assert times[1] < 8 * times[0], times
