@@ -9,7 +9,11 @@ over the log in a child process and reports its wall time and peak resident
 set size. Side by side in the same run, a plain-Python replay (json.loads of
 each line, PackSet.resolve of its query, comparison of the texts) goes over
 the first --python-records lines; both counts of changed records on those
-lines must agree, and the two rates give the ratio.
+lines must agree, and the two rates give the ratio. Then, unless
+--no-columns, the whole log as an Arrow table of one `record` column (read
+before the clock starts) is replayed by zorv_tools.arrow.replay_batch with
+1 and 2 native threads, what Spark and Dask replays run per batch; its
+counts must equal those of `zorv replay`.
 """
 
 import argparse
@@ -108,12 +112,35 @@ def python_replay(packset, path, limit):
     return changed
 
 
+def replay_columns(packset, path, summary):
+    """replay_batch over the log as one Arrow table, 1 and 2 threads."""
+    import pyarrow as pa
+    import pyarrow.compute as pc
+    from zorv_tools.arrow import replay_batch
+
+    with open(path, encoding="utf-8") as log:
+        table = pa.table({"record": pa.array((line.rstrip("\n") for line in log), pa.string())})
+    for threads in (1, 2):
+        started, started_cpu = time.perf_counter(), time.process_time()
+        replayed = replay_batch(packset, table, threads=threads)
+        seconds, cpu = time.perf_counter() - started, time.process_time() - started_cpu
+        counts = {name: pc.sum(replayed.column(name)).as_py() for name in ("changed", "loosened", "tightened")}
+        if any(counts[name] != summary[name] for name in counts):
+            sys.exit(f"replay_batch disagrees with zorv replay: {counts}")
+        print(
+            f"replay_batch threads={threads}: {table.num_rows} records in {seconds:.2f} s wall "
+            f"({table.num_rows / seconds:,.0f} records/s, {table.num_rows / cpu:,.0f} per processor second; "
+            f"load average {os.getloadavg()[0]:.1f})"
+        )
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n", 1)[0])
     parser.add_argument("--records", type=int, default=1_000_000)
     parser.add_argument("--python-records", type=int, default=100_000)
     parser.add_argument("--keep", metavar="DIR", help="write the log and packs here and keep them")
     parser.add_argument("--reuse", action="store_true", help="with --keep, replay the log already there")
+    parser.add_argument("--no-columns", action="store_true", help="leave out replay_batch")
     args = parser.parse_args()
     folder = args.keep or tempfile.mkdtemp(prefix="zorv-replay-bench-")
     os.makedirs(folder, exist_ok=True)
@@ -176,6 +203,8 @@ def main():
         f"plain-Python replay: {limit} records in {python_seconds:.2f} s ({python_rate:,.0f} records/s); "
         f"zorv replay is {native_rate / python_rate:.1f}x faster"
     )
+    if not args.no_columns:
+        replay_columns(PackSet(after_json), log_path, summary)
     if not args.keep:
         os.remove(log_path)
         os.remove(packs_path)

@@ -3,7 +3,11 @@ decided five ways on this machine in one run, side by side:
 
   PackSet.resolve_many        one JSON array of every query (threads 1 and 2)
   zorv_tools.arrow kernel     resolve_batch on the Arrow table (threads 1 and 2)
-  Spark local[2]              zorv_tools.spark.resolve, from the Parquet file
+  Spark local[2]              zorv_tools.spark.resolve, from the Parquet file,
+                              (with --spark-parts also the same job with the
+                              rows passed through mapInArrow unchanged, what
+                              Spark itself costs, and with every batch decided
+                              in the worker but only its input returned)
   Dask, 2 worker processes    zorv_tools.dask.resolve, from the Parquet file
 
 The ten packs and the queries are generated once (seeded) into build/; a
@@ -15,7 +19,7 @@ warm-up job that starts their workers. Each figure is the median of
 --repeat runs. Before timing, the kernel's decisions are checked against
 PackSet.resolve on a sample of rows.
 
-Usage: scale.py [--rows N] [--repeat N] [--no-engines] [--markdown FILE]
+Usage: scale.py [--rows N] [--repeat N] [--no-engines] [--spark-parts] [--markdown FILE]
 """
 
 import argparse
@@ -95,7 +99,11 @@ def check_kernel(packset, table):
         assert decision == packset.resolve(json.dumps(row, ensure_ascii=False)), row
 
 
-def spark_seconds(path, packset, repeat):
+def spark_seconds(path, packset, repeat, parts):
+    """Spark's time to decide the file; with `parts`, also its time to pass
+    the same rows through mapInArrow unchanged (the engine's own part) and
+    to decide every batch in the worker but return only the input (the
+    kernel's part; the rest is the decision columns' way back)."""
     from pyspark.sql import SparkSession
     from zorv_tools import spark as zorv_spark
 
@@ -112,14 +120,25 @@ def spark_seconds(path, packset, repeat):
     )
     try:
 
-        def run(limit=None):
+        def passed(batches):
+            yield from batches
+
+        def decided_dropped(batches):
+            for batch in batches:
+                resolve_batch(packset, batch, threads=1)
+                yield batch
+
+        def run(limit=None, way=None):
             frame = session.read.parquet(path)
             if limit:
                 frame = frame.limit(limit)
-            zorv_spark.resolve(frame, packset).write.format("noop").mode("overwrite").save()
+            out = zorv_spark.resolve(frame, packset) if way is None else frame.mapInArrow(way, frame.schema)
+            out.write.format("noop").mode("overwrite").save()
 
-        run(10_000)
-        return median_seconds(run, repeat)
+        ways = [None] + ([passed, decided_dropped] if parts else [])
+        for way in ways:
+            run(10_000, way)
+        return [median_seconds(lambda way=way: run(way=way), repeat) for way in ways]
     finally:
         session.stop()
 
@@ -150,6 +169,7 @@ def main(argv):
     parser.add_argument("--rows", type=int, default=1_000_000)
     parser.add_argument("--repeat", type=int, default=3)
     parser.add_argument("--no-engines", action="store_true")
+    parser.add_argument("--spark-parts", action="store_true", help="also time the parts of the Spark job")
     parser.add_argument("--markdown")
     args = parser.parse_args(argv)
 
@@ -180,7 +200,11 @@ def main(argv):
             median_seconds(lambda: resolve_batch(packset, table, threads=threads), args.repeat),
         )
     if not args.no_engines:
-        measured("Spark local[2], Parquet to decisions", spark_seconds(path, packset, args.repeat))
+        spark = spark_seconds(path, packset, args.repeat, args.spark_parts)
+        measured("Spark local[2], Parquet to decisions", spark[0])
+        if args.spark_parts:
+            measured("Spark local[2], Parquet through mapInArrow unchanged", spark[1])
+            measured("Spark local[2], each batch decided, only its input returned", spark[2])
         measured("Dask, 2 worker processes, Parquet to decisions", dask_seconds(path, packset, args.repeat))
 
     kernel_2 = dict(results)["Arrow kernel resolve_batch, threads=2"][0]

@@ -68,7 +68,8 @@ def _replay_partition(part: Any, text: str, sha256: str) -> Any:
     from .arrow import replay_batch
 
     table = pa.Table.from_pandas(part[["record"]], preserve_index=False)
-    replayed = replay_batch(worker_set(text, sha256), table).to_pandas()
+    # A worker process runs one task per core.
+    replayed = replay_batch(worker_set(text, sha256), table, threads=1).to_pandas()
     replayed.index = part.index
     return part.drop(columns=[name for name in _REPLAY_COLUMNS if name in part.columns]).join(replayed)
 

@@ -97,7 +97,8 @@ def replay(df: Any, packs: Packs) -> Any:
     def decide(batches: Iterator[Any]) -> Iterator[Any]:
         packset = worker_set(text, sha256)
         for batch in batches:
-            yield with_decisions(batch, replay_batch(packset, batch))
+            # Spark gives each task a core of its own.
+            yield with_decisions(batch, replay_batch(packset, batch, threads=1))
 
     return df.mapInArrow(decide, schema)
 

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "arrow_batch_function.h"
+#include "arrow_replay_function.h"
 #include "boundary.h"
 #include "pack_set_type.h"
 #include "replay_function.h"
@@ -116,6 +117,11 @@ PyMethodDef kMethods[] = {
      METH_VARARGS | METH_KEYWORDS,
      "resolve_arrow(packset, data, strictness_override=None, threads=None) -> tuple\n\n"
      "The decisions for every row of Arrow capsules, as the raw buffers of their columns."},
+    {"replay_arrow", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(zorv::native::replay_arrow)),
+     METH_VARARGS | METH_KEYWORDS,
+     "replay_arrow(packset, data, threads=None) -> tuple\n\n"
+     "The replay of every decision-log line in the column `record` of Arrow capsules, as the raw buffers of the "
+     "result's columns."},
     {nullptr, nullptr, 0, nullptr},
 };
 

@@ -6,11 +6,10 @@
 #include <exception>
 #include <limits>
 #include <mutex>
-#include <system_error>
-#include <thread>
 
 #include "core/in_memory_regulatory_policy_adapter.h"
 #include "wire/wire_decision.h"
+#include "wire_tools/thread_runs.h"
 
 namespace zorv::wire {
 namespace {
@@ -85,31 +84,11 @@ struct Work {
   }
 };
 
-template <class Value>
-void put(char*& out, Value value) {
-  std::memcpy(out, &value, sizeof value);
-  out += sizeof value;
-}
-
-// 32-bit offsets of the texts of every run, from 0.
-void write_offsets(const std::vector<ArrowDecisions::Run>& runs,
-                   const ArrowDecisions::Texts ArrowDecisions::Run::* texts, char* out) {
-  std::uint64_t base = 0;
-  put(out, std::int32_t{0});
-  for (const ArrowDecisions::Run& run : runs) {
-    for (const std::uint64_t end : (run.*texts).ends) put(out, static_cast<std::int32_t>(base + end));
-    base += (run.*texts).data.size();
-  }
-}
-
-void write_data(const std::vector<ArrowDecisions::Run>& runs, const ArrowDecisions::Texts ArrowDecisions::Run::* texts,
-                char* out) {
-  for (const ArrowDecisions::Run& run : runs) {
-    const std::string& data = (run.*texts).data;
-    std::memcpy(out, data.data(), data.size());
-    out += data.size();
-  }
-}
+const ArrowTexts& decision_of(const ArrowDecisions::Run& run) { return run.decision; }
+const ArrowTexts& required_of(const ArrowDecisions::Run& run) { return run.required; }
+const ArrowTexts& source_of(const ArrowDecisions::Run& run) { return run.source; }
+const ArrowTexts& strictness_of(const ArrowDecisions::Run& run) { return run.strictness; }
+const std::vector<std::uint64_t>& required_ends_of(const ArrowDecisions::Run& run) { return run.required_ends; }
 
 }  // namespace
 
@@ -136,15 +115,7 @@ Result<ArrowDecisions> ArrowDecisions::decide(const PackSet& set, const std::vec
   std::optional<Strictness> strictness;
   if (strictness_override) strictness = Strictness::parse(*strictness_override);
   Work work{set, batches, strictness, decisions.runs_, {}, {}, {}, {}};
-  std::vector<std::thread> helpers;
-  helpers.reserve(threads - 1);
-  try {
-    for (std::size_t i = 1; i < threads; ++i) helpers.emplace_back([&work] { work.work(); });
-  } catch (const std::system_error&) {
-    // Fewer threads than asked for: the ones there are take every run.
-  }
-  work.work();
-  for (std::thread& helper : helpers) helper.join();
+  work_on_threads(threads, [&work] { work.work(); });
   if (work.fault) std::rethrow_exception(work.fault);
 
   const Texts Run::* columns[] = {&Run::decision, &Run::required, &Run::source, &Run::strictness};
@@ -166,13 +137,6 @@ Result<ArrowDecisions> ArrowDecisions::decide(const PackSet& set, const std::vec
 
 std::size_t ArrowDecisions::size(Buffer buffer) const {
   const std::size_t rows = static_cast<std::size_t>(rows_);
-  const auto data_size = [&](const Texts Run::* texts) {
-    std::size_t total = 0;
-    for (const Run& run : runs_) total += (run.*texts).data.size();
-    return total;
-  };
-  std::size_t items = 0;
-  for (const Run& run : runs_) items += run.required.ends.size();
   switch (buffer) {
     case Buffer::decision_offsets:
     case Buffer::required_list_offsets:
@@ -180,15 +144,15 @@ std::size_t ArrowDecisions::size(Buffer buffer) const {
     case Buffer::strictness_offsets:
       return 4 * (rows + 1);
     case Buffer::required_offsets:
-      return 4 * (items + 1);
+      return 4 * (arrow_buffers::count(runs_, required_of) + 1);
     case Buffer::decision_data:
-      return data_size(&Run::decision);
+      return arrow_buffers::data_size(runs_, decision_of);
     case Buffer::required_data:
-      return data_size(&Run::required);
+      return arrow_buffers::data_size(runs_, required_of);
     case Buffer::source_data:
-      return data_size(&Run::source);
+      return arrow_buffers::data_size(runs_, source_of);
     case Buffer::strictness_data:
-      return data_size(&Run::strictness);
+      return arrow_buffers::data_size(runs_, strictness_of);
     case Buffer::fell_back_bits:
     case Buffer::pack_validity:
       return (rows + 7) / 8;
@@ -201,30 +165,23 @@ std::size_t ArrowDecisions::size(Buffer buffer) const {
 void ArrowDecisions::write(Buffer buffer, char* out) const {
   switch (buffer) {
     case Buffer::decision_offsets:
-      return write_offsets(runs_, &Run::decision, out);
+      return arrow_buffers::write_offsets(runs_, decision_of, out);
     case Buffer::decision_data:
-      return write_data(runs_, &Run::decision, out);
+      return arrow_buffers::write_data(runs_, decision_of, out);
     case Buffer::required_offsets:
-      return write_offsets(runs_, &Run::required, out);
+      return arrow_buffers::write_offsets(runs_, required_of, out);
     case Buffer::required_data:
-      return write_data(runs_, &Run::required, out);
+      return arrow_buffers::write_data(runs_, required_of, out);
     case Buffer::source_offsets:
-      return write_offsets(runs_, &Run::source, out);
+      return arrow_buffers::write_offsets(runs_, source_of, out);
     case Buffer::source_data:
-      return write_data(runs_, &Run::source, out);
+      return arrow_buffers::write_data(runs_, source_of, out);
     case Buffer::strictness_offsets:
-      return write_offsets(runs_, &Run::strictness, out);
+      return arrow_buffers::write_offsets(runs_, strictness_of, out);
     case Buffer::strictness_data:
-      return write_data(runs_, &Run::strictness, out);
-    case Buffer::required_list_offsets: {
-      std::uint64_t base = 0;
-      put(out, std::int32_t{0});
-      for (const Run& run : runs_) {
-        for (const std::uint64_t end : run.required_ends) put(out, static_cast<std::int32_t>(base + end));
-        base += run.required.ends.size();
-      }
-      return;
-    }
+      return arrow_buffers::write_data(runs_, strictness_of, out);
+    case Buffer::required_list_offsets:
+      return arrow_buffers::write_list_offsets(runs_, required_of, required_ends_of, out);
     case Buffer::fell_back_bits:
     case Buffer::pack_validity: {
       std::memset(out, 0, size(buffer));
@@ -239,7 +196,7 @@ void ArrowDecisions::write(Buffer buffer, char* out) const {
     }
     case Buffer::pack_positions:
       for (const Run& run : runs_) {
-        for (const std::int32_t position : run.pack) put(out, std::max<std::int32_t>(position, 0));
+        for (const std::int32_t position : run.pack) arrow_buffers::put(out, std::max<std::int32_t>(position, 0));
       }
       return;
   }

@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "wire_tools/arrow_query_columns.h"
+#include "wire_tools/arrow_texts.h"
 #include "wire_tools/pack_set.h"
 #include "wire/result.h"
 
@@ -60,15 +61,7 @@ class ArrowDecisions {
   // Writes the buffer into `out`, which holds size(buffer) bytes.
   void write(Buffer buffer, char* out) const;
 
-  // Texts in order, each ending where its `ends` entry says.
-  struct Texts {
-    std::string data;
-    std::vector<std::uint64_t> ends;
-    void add(std::string_view text) {
-      data += text;
-      ends.push_back(data.size());
-    }
-  };
+  using Texts = ArrowTexts;
   // The columns of one run of rows.
   struct Run {
     std::size_t batch = 0;

@@ -14,12 +14,9 @@
 #include <thread>
 #include <vector>
 
-#include "json/json_reader.h"
 #include "json/json_writer.h"
-#include "wire_tools/decision_log_record.h"
+#include "wire_tools/record_replay.h"
 #include "wire_tools/thread_runs.h"
-#include "wire/wire_decision.h"
-#include "wire/wire_query.h"
 
 namespace zorv::wire {
 namespace {
@@ -95,122 +92,53 @@ void count_controls(Counts& counts, const std::vector<std::string_view>& control
   }
 }
 
-// A decision's parts as the comparison needs them.
-struct DecisionParts {
-  std::string verdict;
-  std::vector<std::string> required;
-  std::string_view provenance;
-  std::size_t provenance_offset = 0;
-  std::string disclaimer;
-};
-
-bool read_decision(std::string_view text, DecisionParts& parts, text::Fault& fault) {
-  static const json::RecordShape kShape{
-      "struct WireDecision", {"verdict", "required", "provenance", "disclaimer"}, 0b1111};
-  json::JsonReader reader(text);
-  const bool ok = reader.read_document([&] {
-    return reader.read_record(kShape, [&](std::size_t field) {
-      switch (field) {
-        case 0:
-          return reader.read_string(parts.verdict);
-        case 1:
-          return reader.read_string_array(parts.required);
-        case 2:
-          return reader.read_raw(parts.provenance, parts.provenance_offset);
-        default:
-          return reader.read_string(parts.disclaimer);
-      }
-    });
-  });
-  if (!ok) fault = reader.fault();
-  return ok;
-}
-
 class Replayer {
  public:
-  Replayer(const PackSet& set, std::size_t max_examples) : set_(set), max_examples_(max_examples) {}
+  Replayer(const PackSet& set, std::size_t max_examples) : record_(set), max_examples_(max_examples) {}
 
   void replay(std::string_view line, std::size_t number, Tally& tally) {
-    DecisionLogRecord record;
-    text::Fault fault;
-    if (!DecisionLogRecord::read(line, record, fault)) {
-      tally.add_bad(number, fault.offset, "not a decision record: " + fault.detail);
+    const RecordReplayer::Outcome outcome = record_.replay(line);
+    if (outcome == RecordReplayer::Outcome::bad) {
+      tally.add_bad(number, record_.bad_column(), record_.bad_reason());
       return;
     }
-    WireQuery query;
-    json::JsonReader reader(record.query);
-    if (!reader.read_document([&] { return WireQuery::read_from(reader, query); })) {
-      tally.add_bad(number, record.query_offset + reader.fault().offset,
-                    std::string(kQueryJsonPrefix) + reader.fault().detail);
-      return;
-    }
-    stem_.assign(query.profile).append("/").append(query.domain);
-    std::optional<Strictness> dial;
-    if (record.strictness) dial = Strictness::parse(*record.strictness);
-    const ControlDecision decided = set_.decide(std::move(query).into_core(), dial);
-    const WireDecision after = WireDecision::from_core(decided);
-    after_text_.clear();
-    after.write(after_text_);
-    if (after_text_ == record.decision || same_without_whitespace(record.decision, after_text_)) {
-      ++tally.records;
-      ++tally.unchanged;
-      ++pack_counts(tally).records;
-      return;
-    }
-
-    DecisionParts before;
-    if (!read_decision(record.decision, before, fault)) {
-      tally.add_bad(number, record.decision_offset + fault.offset,
-                    "`decision` is not a valid WireDecision: " + fault.detail);
-      return;
-    }
-    std::sort(before.required.begin(), before.required.end());
-    before.required.erase(std::unique(before.required.begin(), before.required.end()), before.required.end());
-    std::vector<std::string_view> lost;
-    std::vector<std::string_view> gained;
-    std::set_difference(before.required.begin(), before.required.end(), after.required.begin(), after.required.end(),
-                        std::back_inserter(lost));
-    std::set_difference(after.required.begin(), after.required.end(), before.required.begin(), before.required.end(),
-                        std::back_inserter(gained));
-
     ++tally.records;
-    ++tally.changed;
     PackCounts& counts = pack_counts(tally);
     ++counts.records;
+    if (outcome == RecordReplayer::Outcome::unchanged) {
+      ++tally.unchanged;
+      return;
+    }
+    ++tally.changed;
     ++counts.changed;
-    if (!lost.empty()) {
+    if (!record_.lost().empty()) {
       ++tally.loosened;
       ++counts.loosened;
-      count_controls(tally.lost, lost);
+      count_controls(tally.lost, record_.lost());
     }
-    if (!gained.empty()) {
+    if (!record_.gained().empty()) {
       ++tally.tightened;
       ++counts.tightened;
-      count_controls(tally.gained, gained);
+      count_controls(tally.gained, record_.gained());
     }
-    if (lost.empty() && gained.empty() && before.verdict == after.verdict && before.disclaimer == after.disclaimer) {
-      ++tally.provenance_only;
-    }
+    if (record_.provenance_only()) ++tally.provenance_only;
     if (tally.examples.size() < max_examples_) {
+      DecisionLogRecord& record = record_.record();
       tally.examples.push_back(
-          Example{number, record.query, std::move(record.strictness), record.decision, after_text_});
+          Example{number, record.query, std::move(record.strictness), record.decision, std::string(record_.after())});
     }
   }
 
  private:
   PackCounts& pack_counts(Tally& tally) {
-    const auto found = tally.by_pack.find(stem_);
+    const auto found = tally.by_pack.find(record_.stem());
     if (found != tally.by_pack.end()) return found->second;
-    return tally.by_pack[stem_];
+    return tally.by_pack[std::string(record_.stem())];
   }
 
-  const PackSet& set_;
+  RecordReplayer record_;
   std::size_t max_examples_;
-  std::string stem_;        // reused for every record
-  std::string after_text_;  // reused for every record
 };
-
-bool is_blank(std::string_view line) { return line.find_first_not_of(" \t\r") == std::string_view::npos; }
 
 // Shared by the threads of one block.
 struct Block {
@@ -230,7 +158,7 @@ struct Block {
         const std::size_t begin = run * run_length;
         const std::size_t end = std::min(lines.size(), begin + run_length);
         for (std::size_t i = begin; i < end; ++i) {
-          if (!is_blank(lines[i])) replayer.replay(lines[i], options.first_line + i, tallies[run]);
+          if (!is_blank_line(lines[i])) replayer.replay(lines[i], options.first_line + i, tallies[run]);
         }
       }
     } catch (...) {
