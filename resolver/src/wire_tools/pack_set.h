@@ -1,12 +1,14 @@
 // PackSet: a pack map read once, kept to answer any number of queries, each
 // pack in it read the first time a query needs it and kept. What a service
 // builds at start-up: each answer then costs reading the query, one lookup
-// and the decision, never reading the map or the pack again. Every answer and every error message is the one
-// the stateless operations (resolve_json, resolve_with_receipts_json,
-// explain_json, resolve_many_json) give for the same map.
+// and the decision, never reading the map or the pack again. Every answer
+// and every error message is the one the stateless operations
+// (resolve_json, resolve_with_receipts_json, explain_json,
+// resolve_many_json) give for the same map.
 //
 // The set borrows the JSON text it was read from, which must outlive it.
-// Immutable once built: any number of threads may call any method at once.
+// Its answers never change once built (a pack read on first use is filed
+// once, atomically): any number of threads may call any method at once.
 #pragma once
 
 #include <atomic>
