@@ -26,13 +26,17 @@ def run_every_path(rounds):
 def test_resident_memory_stays_flat_over_two_hundred_thousand_calls():
     run_every_path(300)
     gc.collect()
-    before = resident_bytes()
-    run_every_path(5000)
-    gc.collect()
-    grown = resident_bytes() - before
-    # 5000 rounds: one leaked byte per call on every path would be 200 KB,
-    # one kept copy of a decision text on any one path several megabytes.
-    assert grown < 2 * 1024 * 1024, f"resident memory grew by {grown} bytes over {5000 * len(PATHS)} calls"
+    growth = []
+    for _ in range(2):
+        before = resident_bytes()
+        run_every_path(5000)
+        gc.collect()
+        growth.append(resident_bytes() - before)
+    # A leak grows memory in every stretch of 5000 rounds: one leaked byte per
+    # call on every path by 200 KB, one kept copy of a decision text on any
+    # one path by megabytes. The allocator taking a larger heap once (after a
+    # large block elsewhere was freed) grows it in one stretch only.
+    assert min(growth) < 2 * 1024 * 1024, f"resident memory grew by {growth} bytes, each over {5000 * len(PATHS)} calls"
 
 
 @pytest.mark.parametrize("path", PATHS, ids=[path[0] for path in PATHS])
