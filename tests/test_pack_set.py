@@ -10,7 +10,7 @@ import threading
 import pytest
 import zorv
 import zorv_tools
-from call_paths import PATHS, QUERY
+from call_paths import PATHS, QUERY, QUERY_FIELDS
 from timing import fastest
 from zorv_tools import PackSet
 
@@ -135,6 +135,49 @@ def test_a_batch_reports_the_first_unusable_query_on_any_number_of_threads(batch
     packs = PackSet(packs_json)
     for threads in (1, 2, 7):
         assert outcome(lambda: packs.resolve_many(batch, threads=threads)) == expected
+
+
+def _wide_batch(count, extra=()):
+    """A batch of `count` queries with text that is not ASCII (so its UTF-8
+    form is made on the call), one of them noting ", {" pairs that look like
+    the start of a query, then `extra` elements."""
+    fields = dict(QUERY_FIELDS, universe=QUERY_FIELDS["universe"] + ["contrôle-é"] * 20)
+    noted = dict(fields, note=", {" * 40_000 + "été")
+    queries = [json.dumps(fields, ensure_ascii=False)] * count
+    queries[count // 3] = json.dumps(noted, ensure_ascii=False)
+    return "[" + ",\n ".join(queries + list(extra)) + "]"
+
+
+class _LyingStr(str):
+    def isascii(self):
+        return True
+
+
+@pytest.mark.parametrize(
+    "name, batch",
+    [
+        ("usable", _wide_batch(2000)),
+        ("unusable query late", _wide_batch(2000, ['{"domain": 1}'])),
+        ("lone surrogate late", _wide_batch(2000, ['"\ud800"'])),
+        ("frame left open", _wide_batch(2000)[:-1]),
+        ("a str that says it is ASCII", _LyingStr(_wide_batch(2000))),
+    ],
+)
+def test_a_long_batch_encoded_in_pieces_answers_as_the_whole_text(name, batch):
+    """Long batches the interpreter has to encode are encoded a piece at a
+    time while threads decide: the answer or error is the one-thread one."""
+    assert len(batch) > 1_000_000
+    packs = PackSet(PATHS[0][2][0])
+
+    def result(threads):
+        try:
+            return packs.resolve_many(str(batch) if threads == 1 else batch, threads=threads)
+        except (ValueError, UnicodeEncodeError) as error:
+            return type(error), str(error)
+
+    expected = result(1)
+    for threads in (2, 3):
+        assert result(threads) == expected
 
 
 @pytest.mark.parametrize(

@@ -33,7 +33,8 @@ std::size_t string_end(std::string_view text, std::size_t at) {
 // closing bracket and the end of the text: Scan::done, or Scan::declined
 // where the frame is not an array's. With `stop`, the scan ends as
 // Scan::stopped when an element begins exactly at `stop`, or as
-// Scan::declined when one spans it or the array ends before it.
+// Scan::declined when one spans it or the array ends before it; a `stop` at
+// the text's end also lets the array end there (Scan::done).
 enum class Scan { done, stopped, declined };
 
 Scan scan_elements(std::string_view text, std::size_t at, std::size_t stop, ArrayElements& found) {
@@ -72,7 +73,7 @@ Scan scan_elements(std::string_view text, std::size_t at, std::size_t stop, Arra
     }
     if (text[at] != ']') return Scan::declined;
     if (skip_whitespace(text, at + 1) != text.size()) return Scan::declined;
-    return stop == std::string_view::npos ? Scan::done : Scan::declined;
+    return stop == std::string_view::npos || stop == text.size() ? Scan::done : Scan::declined;
   }
 }
 
@@ -125,6 +126,28 @@ std::optional<ArrayElements> array_elements(std::string_view text, const RunBoth
   first.deepest = std::max(first.deepest, second.deepest);
   first.elements.insert(first.elements.end(), second.elements.begin(), second.elements.end());
   return first;
+}
+
+std::optional<ArrayPiece> array_piece_elements(std::string_view piece, bool opens) {
+  ArrayPiece out;
+  std::size_t at = 0;
+  if (opens) {
+    at = skip_whitespace(piece, 0);
+    if (at >= piece.size() || piece[at] != '[') return std::nullopt;
+    at = skip_whitespace(piece, at + 1);
+  }
+  // A piece holds at least one element: an empty array is never cut.
+  if (at >= piece.size() || piece[at] == ']') return std::nullopt;
+  switch (scan_elements(piece, at, piece.size(), out.found)) {
+    case Scan::done:
+      out.closes = true;
+      return out;
+    case Scan::stopped:
+      return out;
+    case Scan::declined:
+      break;
+  }
+  return std::nullopt;
 }
 
 }  // namespace zorv::json

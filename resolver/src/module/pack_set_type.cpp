@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "thread_count.h"
+#include "utf8_pieces.h"
 #include "utf8_text.h"
 #include "wire_tools/pack_set.h"
 
@@ -158,6 +159,47 @@ PyObject* pack_set_resolve_with_receipts(PyObject* self, PyObject* args, PyObjec
                 [&] { return set.resolve_with_receipts_json(query_json, ctx_json, strictness_override); });
 }
 
+// A batch whose UTF-8 form has to be made is made in pieces of about this
+// many characters, from this length on, and the threads decide the first
+// pieces while the interpreter encodes the rest.
+constexpr Py_ssize_t kPiecesFrom = 256 * 1024;
+constexpr Py_ssize_t kPieceLength = 64 * 1024;
+
+// Answers `queries` a piece at a time (utf8_pieces.h): the interpreter lock
+// is held while the pieces are made, then released while the threads finish.
+// True with `answered` set to the answer, or left null when the pieces
+// cannot be answered alone (the caller then answers the whole text, which
+// reports any fault as usual); false with an exception set.
+bool in_pieces(const wire::PackSet& set, PyObject* queries, std::optional<std::string_view> strictness_override,
+               std::size_t threads, PyObject*& answered) {
+  Utf8Pieces pieces(queries, kPieceLength);
+  PyThreadState* released = nullptr;
+  const auto next_piece = [&](std::string_view& piece) {
+    switch (pieces.next(piece)) {
+      case Utf8Pieces::Next::made:
+        return wire::PackSet::Piece::made;
+      case Utf8Pieces::Next::end:
+        return wire::PackSet::Piece::end;
+      case Utf8Pieces::Next::failed:
+        break;
+    }
+    return wire::PackSet::Piece::failed;
+  };
+  const auto release = [&] { released = PyEval_SaveThread(); };
+  std::optional<std::string> text;
+  try {
+    text = set.resolve_many_in_pieces(next_piece, release, strictness_override, threads);
+  } catch (...) {
+    if (released != nullptr) PyEval_RestoreThread(released);
+    const std::exception_ptr fault = std::current_exception();
+    return guarded_object([&]() -> PyObject* { std::rethrow_exception(fault); }) != nullptr;
+  }
+  if (released != nullptr) PyEval_RestoreThread(released);
+  if (!text) return true;
+  answered = PyUnicode_FromStringAndSize(text->data(), static_cast<Py_ssize_t>(text->size()));
+  return answered != nullptr;
+}
+
 PyObject* pack_set_resolve_many(PyObject* self, PyObject* args, PyObject* kwargs) {
   PyObject* queries = nullptr;
   PyObject* override_object = nullptr;
@@ -169,14 +211,18 @@ PyObject* pack_set_resolve_many(PyObject* self, PyObject* args, PyObject* kwargs
   }
   std::size_t threads = 0;
   if (!threads_of(threads_object, threads)) return nullptr;
-  std::string_view queries_json;
   std::optional<std::string_view> strictness_override;
-  Kept kept_queries, kept_override;
-  if (!utf8_of(queries, queries_json, kept_queries) ||
-      !override_of(override_object, strictness_override, kept_override)) {
-    return nullptr;
-  }
+  Kept kept_override;
+  if (!override_of(override_object, strictness_override, kept_override)) return nullptr;
   const wire::PackSet& set = set_of(self);
+  if (threads > 1 && PyUnicode_GetLength(queries) >= kPiecesFrom && utf8_would_be_made(queries)) {
+    PyObject* answered = nullptr;
+    if (!in_pieces(set, queries, strictness_override, threads, answered)) return nullptr;
+    if (answered != nullptr) return answered;
+  }
+  std::string_view queries_json;
+  Kept kept_queries;
+  if (!utf8_of(queries, queries_json, kept_queries)) return nullptr;
   return answer(true, [&] { return set.resolve_many_json(queries_json, strictness_override, threads); });
 }
 

@@ -13,6 +13,7 @@
 
 #include <atomic>
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -45,6 +46,24 @@ class PackSet {
   // calling one included); the text is the same for every thread count.
   Result<std::string> resolve_many_json(std::string_view queries_json,
                                         std::optional<std::string_view> strictness_override, std::size_t threads) const;
+
+  // A batch whose UTF-8 text is made a piece at a time (by the caller, on
+  // this thread) and decided as the pieces arrive, on `threads` threads.
+  // `next_piece` is called on this thread until it says `end` or `failed`;
+  // each piece stays valid until this call returns, and the text is cut
+  // only just before an element of the array begins, the pieces together
+  // being the whole text. Then `after_last_piece` is called, and this
+  // thread joins the deciding. The answer is resolve_many_json's for the
+  // whole text; nullopt when the pieces cannot be answered alone (a cut that
+  // was not between two queries, a query that cannot be read, a piece that
+  // could not be made), for the caller to answer the whole text instead,
+  // which reports any fault as usual.
+  enum class Piece { made, end, failed };
+  using NextPiece = std::function<Piece(std::string_view& piece)>;
+  std::optional<std::string> resolve_many_in_pieces(const NextPiece& next_piece,
+                                                    const std::function<void()>& after_last_piece,
+                                                    std::optional<std::string_view> strictness_override,
+                                                    std::size_t threads) const;
 
   // The decision for a query already read.
   ControlDecision decide(const RegulatoryQuery& query, const std::optional<Strictness>& strictness) const;

@@ -10,7 +10,11 @@
 #include <algorithm>
 #include <atomic>
 #include <exception>
+#include <condition_variable>
+#include <deque>
 #include <mutex>
+#include <span>
+#include <thread>
 
 #include "json/json_array_elements.h"
 #include "json/json_reader.h"
@@ -32,6 +36,30 @@ constexpr std::size_t kSplitScanFrom = 1 << 20;
 // provenance and disclaimer.
 constexpr std::size_t kDecisionOverhead = 400;
 
+// Appends the decisions of `queries` to `text`, separated by commas; false
+// when a query cannot be read. The text is written in a string of the
+// calling thread's own and moved to its place when done: the string
+// objects of neighbouring runs share cache lines, and growing them in place
+// from two threads would bounce those lines between the cores at every
+// append.
+bool decide_queries(const PackSet& set, const std::optional<Strictness>& strictness,
+                    std::span<const std::string_view> queries, std::string& text) {
+  // A decision is about as long as its query's universe, plus its fixed
+  // members: reserved once, the text seldom grows.
+  std::size_t estimate = text.size() + 1;
+  for (const std::string_view query : queries) estimate += query.size() + kDecisionOverhead;
+  text.reserve(estimate);
+  bool first = true;
+  for (const std::string_view query_text : queries) {
+    Result<WireQuery> query = WireQuery::read(query_text);
+    if (!query.ok()) return false;
+    if (!first) text += ',';
+    first = false;
+    WireDecision::from_core(set.decide(std::move(query.value()).into_core(), strictness)).write(text);
+  }
+  return true;
+}
+
 // Shared by the threads of one batch.
 struct Batch {
   const PackSet& set;
@@ -44,29 +72,15 @@ struct Batch {
   std::mutex fault_mutex;
   std::exception_ptr fault;
 
-  // Decides one run; false when a query cannot be read. The run's text is
-  // written in a string of this thread's own and moved to its place when
-  // done: the string objects of neighbouring runs share cache lines, and
-  // growing them in place from two threads would bounce those lines
-  // between the cores at every append.
+  // Decides one run; false when a query cannot be read.
   bool decide_run(std::size_t run) {
     const std::size_t begin = run * run_length;
     const std::size_t end = std::min(queries.size(), begin + run_length);
     std::string text;
-    // A decision is about as long as its query's universe, plus its fixed
-    // members: reserved once, the text seldom grows.
-    std::size_t estimate = 0;
-    for (std::size_t i = begin; i < end; ++i) estimate += queries[i].size() + kDecisionOverhead;
-    text.reserve(estimate + 2);
     // The answer's opening bracket starts the first run, so that a batch
     // of one run is answered without copying its text again.
     if (run == 0) text += '[';
-    for (std::size_t i = begin; i < end; ++i) {
-      Result<WireQuery> query = WireQuery::read(queries[i]);
-      if (!query.ok()) return false;
-      if (i != begin) text += ',';
-      WireDecision::from_core(set.decide(std::move(query.value()).into_core(), strictness)).write(text);
-    }
+    if (!decide_queries(set, strictness, {queries.data() + begin, end - begin}, text)) return false;
     run_texts[run] = std::move(text);
     return true;
   }
@@ -83,6 +97,112 @@ struct Batch {
     }
   }
 };
+
+// A batch decided while its text is still arriving a piece at a time: the
+// calling thread receives the pieces while the others decide those already
+// there, each piece by one thread, in its own text.
+struct PieceBatch {
+  struct Piece {
+    std::string_view text;
+    std::string decisions;
+    bool closes = false;
+  };
+  const PackSet& set;
+  const std::optional<Strictness>& strictness;
+  // Pieces are only added at the end, so a thread's reference to one stays
+  // good while others arrive.
+  std::deque<Piece> pieces;  // grows under `mutex`
+  std::size_t taken = 0;     // under `mutex`
+  bool all_here = false;     // under `mutex`
+  std::mutex mutex;
+  std::condition_variable arrived;
+  std::atomic<bool> declined{false};
+  std::exception_ptr fault;  // under `mutex`
+
+  void decline(std::exception_ptr error = nullptr) {
+    {
+      const std::lock_guard<std::mutex> lock(mutex);
+      if (error && !fault) fault = error;
+      declined = true;
+    }
+    arrived.notify_all();
+  }
+
+  // Takes pieces from `next_piece` until there are no more, or the batch
+  // is declined; then lets the other threads know that none will follow.
+  void receive(const PackSet::NextPiece& next_piece) {
+    try {
+      while (!declined) {
+        std::string_view text;
+        const PackSet::Piece made = next_piece(text);
+        if (made == PackSet::Piece::failed) decline();
+        if (made != PackSet::Piece::made) break;
+        {
+          const std::lock_guard<std::mutex> lock(mutex);
+          pieces.push_back(Piece{text, {}, false});
+        }
+        arrived.notify_one();
+      }
+    } catch (...) {
+      decline(std::current_exception());
+    }
+    {
+      const std::lock_guard<std::mutex> lock(mutex);
+      all_here = true;
+    }
+    arrived.notify_all();
+  }
+
+  // The next piece to decide and its place, or null when none is left.
+  Piece* take(std::size_t& index) {
+    std::unique_lock<std::mutex> lock(mutex);
+    arrived.wait(lock, [&] { return taken < pieces.size() || all_here || declined; });
+    if (declined || taken >= pieces.size()) return nullptr;
+    index = taken++;
+    return &pieces[index];
+  }
+
+  void work() {
+    try {
+      std::size_t index = 0;
+      for (Piece* piece = take(index); piece != nullptr; piece = take(index)) {
+        const std::optional<json::ArrayPiece> found = json::array_piece_elements(piece->text, index == 0);
+        // Each element is read as a document of its own, one level
+        // shallower than inside the array (see resolve_many_json).
+        if (!found || found->found.deepest + 1 >= json::kMaxNestingDepth) {
+          decline();
+          break;
+        }
+        std::string decisions;
+        if (index == 0) decisions += '[';
+        if (!decide_queries(set, strictness, found->found.elements, decisions)) {
+          decline();
+          break;
+        }
+        piece->decisions = std::move(decisions);
+        piece->closes = found->closes;
+      }
+    } catch (...) {
+      decline(std::current_exception());
+    }
+  }
+};
+
+// The runs' texts (the first opening the array) joined into the answer.
+std::string joined(std::vector<std::string>& texts) {
+  if (texts.empty()) return std::string("[]");
+  if (texts.size() == 1) return std::move(texts[0]) + ']';
+  std::size_t size = 1 + texts.size();
+  for (const std::string& text : texts) size += text.size();
+  std::string text;
+  text.reserve(size);
+  for (const std::string& part : texts) {
+    if (!text.empty()) text += ',';
+    text += part;
+  }
+  text += ']';
+  return text;
+}
 
 }  // namespace
 
@@ -119,18 +239,35 @@ Result<std::string> PackSet::resolve_many_json(std::string_view queries_json,
   if (batch.fault) std::rethrow_exception(batch.fault);
   if (batch.unreadable) return one_reader();
 
-  if (batch.run_texts.empty()) return std::string("[]");
-  if (batch.run_texts.size() == 1) return std::move(batch.run_texts[0]) + ']';
-  std::size_t size = 1 + batch.run_texts.size();
-  for (const std::string& run_text : batch.run_texts) size += run_text.size();
-  std::string text;
-  text.reserve(size);
-  for (const std::string& run_text : batch.run_texts) {
-    if (!text.empty()) text += ',';
-    text += run_text;
+  return joined(batch.run_texts);
+}
+
+std::optional<std::string> PackSet::resolve_many_in_pieces(const NextPiece& next_piece,
+                                                           const std::function<void()>& after_last_piece,
+                                                           std::optional<std::string_view> strictness_override,
+                                                           std::size_t threads) const {
+  std::optional<Strictness> strictness;
+  if (strictness_override) strictness = Strictness::parse(*strictness_override);
+  PieceBatch batch{*this, strictness};
+  const std::thread::id caller = std::this_thread::get_id();
+  work_on_threads(std::max<std::size_t>(threads, 1), [&] {
+    if (std::this_thread::get_id() == caller) {
+      batch.receive(next_piece);
+      after_last_piece();
+    }
+    batch.work();
+  });
+  if (batch.fault) std::rethrow_exception(batch.fault);
+  if (batch.declined || batch.pieces.empty()) return std::nullopt;
+  // Every cut was between two queries only when the array closes in the
+  // last piece and in no other.
+  for (std::size_t i = 0; i < batch.pieces.size(); ++i) {
+    if (batch.pieces[i].closes != (i + 1 == batch.pieces.size())) return std::nullopt;
   }
-  text += ']';
-  return text;
+  std::vector<std::string> texts;
+  texts.reserve(batch.pieces.size());
+  for (PieceBatch::Piece& piece : batch.pieces) texts.push_back(std::move(piece.decisions));
+  return joined(texts);
 }
 
 }  // namespace zorv::wire

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <barrier>
 #include <functional>
 #include <thread>
@@ -70,6 +71,42 @@ TEST(ArrayElements, FindsEachElementOrDeclinesTheFrame) {
   }
 }
 
+// Pieces of an array cut just before an element begins, or anywhere else.
+TEST(ArrayElements, FindsThoseOfAPieceOnlyWhenItEndsBetweenElements) {
+  struct Expected {
+    std::vector<std::string_view> elements;
+    bool closes;
+  };
+  const struct {
+    std::string_view piece;
+    bool opens;
+    std::optional<Expected> expected;
+  } rows[] = {
+      {" [ {\"a\":1}, ", true, Expected{{"{\"a\":1}"}, false}},
+      {"[{\"a\":1},{\"b\":\"]\"},\n", true, Expected{{"{\"a\":1}", "{\"b\":\"]\"}"}, false}},
+      {"{\"a\":1}, {\"b\":2}] ", false, Expected{{"{\"a\":1}", "{\"b\":2}"}, true}},
+      {"[{\"a\":1}]", true, Expected{{"{\"a\":1}"}, true}},  // the whole array in one piece
+      {"{\"a\":\",{\"}, ", false, Expected{{"{\"a\":\",{\"}"}, false}},
+      {"{\"a\":\"x, ", false, std::nullopt},  // cut inside a string
+      {"{\"a\":[1, ", false, std::nullopt},   // inside an element
+      {"{\"a\":1}", false, std::nullopt},     // neither a comma nor the end after it
+      {"{\"a\":1}] x", false, std::nullopt},
+      {"{\"a\":1}, ", true, std::nullopt},    // no opening bracket
+      {"[{\"a\":1}, ", false, std::nullopt},  // "[" is an element's start, never closed
+      {"[]", true, std::nullopt},             // no element
+      {"[ ", true, std::nullopt},
+      {"", false, std::nullopt},
+      {", {\"a\":1}, ", false, std::nullopt},
+  };
+  for (const auto& row : rows) {
+    const std::optional<json::ArrayPiece> found = json::array_piece_elements(row.piece, row.opens);
+    ASSERT_EQ(found.has_value(), row.expected.has_value()) << row.piece;
+    if (!found) continue;
+    EXPECT_EQ(found->found.elements, row.expected->elements) << row.piece;
+    EXPECT_EQ(found->closes, row.expected->closes) << row.piece;
+  }
+}
+
 TEST(PackSet, KeepsTheLastTextOfARepeatedKeyEscapedOrNot) {
   const Result<PackSet> set = PackSet::read(kPacks);
   ASSERT_TRUE(set.ok());
@@ -124,6 +161,65 @@ TEST(PackSet, BatchesOnAnyNumberOfThreadsAnswerAsResolveMany) {
             << queries.substr(0, 80) << " on " << threads;
       }
     }
+  }
+}
+
+// A batch cut into pieces anywhere, as a caller might cut it wrongly, on
+// one and more threads: never an answer other than the whole text's, and an
+// answer whenever every cut is where a query begins.
+TEST(PackSet, BatchesInPiecesAnswerAsTheWholeTextOrDecline) {
+  std::vector<std::string> elements;
+  for (int i = 0; i < 6; ++i) elements.push_back(query(i % 2 ? "payments" : "broken"));
+  elements[2].insert(elements[2].size() - 1, ",\"note\":\"a, {b}, {\"");  // cuts inside a string look right
+  std::string batch = "[";
+  std::vector<std::size_t> starts;
+  for (std::size_t i = 0; i < elements.size(); ++i) {
+    if (i) batch += ", ";
+    starts.push_back(batch.size());
+    batch += elements[i];
+  }
+  batch += "] ";
+  const Result<PackSet> set = PackSet::read(kPacks);
+  ASSERT_TRUE(set.ok());
+  const std::string expected = set.value().resolve_many_json(batch, std::nullopt, 1).value();
+  const auto in_pieces = [&](const std::vector<std::size_t>& cuts, std::size_t threads, bool fail_last = false) {
+    std::size_t next = 0;
+    return set.value().resolve_many_in_pieces(
+        [&](std::string_view& piece) {
+          if (next > cuts.size()) return PackSet::Piece::end;
+          if (fail_last && next == cuts.size()) return PackSet::Piece::failed;
+          const std::size_t begin = next == 0 ? 0 : cuts[next - 1];
+          const std::size_t end = next == cuts.size() ? batch.size() : cuts[next];
+          ++next;
+          piece = std::string_view(batch).substr(begin, end - begin);
+          return PackSet::Piece::made;
+        },
+        [] {}, std::nullopt, threads);
+  };
+  for (const std::size_t threads : {1u, 2u, 4u}) {
+    // One cut at every place in the text, and cuts at every query's start.
+    for (std::size_t cut = 1; cut < batch.size(); ++cut) {
+      const std::optional<std::string> got = in_pieces({cut}, threads);
+      const bool between = std::find(starts.begin(), starts.end(), cut) != starts.end() && cut != starts[0];
+      if (got) EXPECT_EQ(*got, expected) << "cut at " << cut << ": " << batch.substr(cut - 1, 10);
+      if (between) EXPECT_TRUE(got) << "cut at " << cut;
+    }
+    const std::vector<std::size_t> every(starts.begin() + 1, starts.end());
+    EXPECT_EQ(in_pieces(every, threads), expected);
+    EXPECT_EQ(in_pieces(every, threads, true), std::nullopt);
+  }
+  // A query that cannot be read, and a frame that does not close.
+  for (const std::string& broken :
+       {batch.substr(0, starts[3]) + "{\"domain\":1}]", batch.substr(0, batch.size() - 2)}) {
+    std::size_t next = 0;
+    const std::optional<std::string> got = set.value().resolve_many_in_pieces(
+        [&](std::string_view& piece) {
+          if (next++ == 1) return PackSet::Piece::end;
+          piece = broken;
+          return PackSet::Piece::made;
+        },
+        [] {}, std::nullopt, 2);
+    EXPECT_EQ(got, std::nullopt) << broken;
   }
 }
 
