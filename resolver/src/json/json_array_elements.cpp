@@ -33,8 +33,7 @@ std::size_t string_end(std::string_view text, std::size_t at) {
 // closing bracket and the end of the text: Scan::done, or Scan::declined
 // where the frame is not an array's. With `stop`, the scan ends as
 // Scan::stopped when an element begins exactly at `stop`, or as
-// Scan::declined when one spans it or the array ends before it; a `stop` at
-// the text's end also lets the array end there (Scan::done).
+// Scan::declined when one spans it or the array ends before it.
 enum class Scan { done, stopped, declined };
 
 Scan scan_elements(std::string_view text, std::size_t at, std::size_t stop, ArrayElements& found) {
@@ -73,7 +72,7 @@ Scan scan_elements(std::string_view text, std::size_t at, std::size_t stop, Arra
     }
     if (text[at] != ']') return Scan::declined;
     if (skip_whitespace(text, at + 1) != text.size()) return Scan::declined;
-    return stop == std::string_view::npos || stop == text.size() ? Scan::done : Scan::declined;
+    return stop == std::string_view::npos ? Scan::done : Scan::declined;
   }
 }
 
@@ -92,20 +91,20 @@ std::optional<ArrayElements> array_elements(std::string_view text) {
   return found;
 }
 
+std::size_t element_start_after(std::string_view text, std::size_t from) {
+  for (std::size_t at = text.find('{', from); at != std::string_view::npos; at = text.find('{', at + 1)) {
+    std::size_t before = at;
+    while (before > from && is_whitespace(text[before - 1])) --before;
+    if (before > from && text[before - 1] == ',') return at;
+  }
+  return std::string_view::npos;
+}
+
 std::optional<ArrayElements> array_elements(std::string_view text, const RunBoth& run_both) {
   // Where the second half would begin if an element began there: the first
   // "{" after the middle that follows a "," and whitespace. Inside a string
   // that is only a guess, which the scan of the first half checks.
-  const std::size_t middle = text.size() / 2;
-  std::size_t split = std::string_view::npos;
-  for (std::size_t at = text.find('{', middle); at != std::string_view::npos; at = text.find('{', at + 1)) {
-    std::size_t before = at;
-    while (before > middle && is_whitespace(text[before - 1])) --before;
-    if (before > middle && text[before - 1] == ',') {
-      split = at;
-      break;
-    }
-  }
+  const std::size_t split = element_start_after(text, text.size() / 2);
   if (split == std::string_view::npos) return array_elements(text);
   ArrayElements first;
   ArrayElements second;
@@ -126,28 +125,6 @@ std::optional<ArrayElements> array_elements(std::string_view text, const RunBoth
   first.deepest = std::max(first.deepest, second.deepest);
   first.elements.insert(first.elements.end(), second.elements.begin(), second.elements.end());
   return first;
-}
-
-std::optional<ArrayPiece> array_piece_elements(std::string_view piece, bool opens) {
-  ArrayPiece out;
-  std::size_t at = 0;
-  if (opens) {
-    at = skip_whitespace(piece, 0);
-    if (at >= piece.size() || piece[at] != '[') return std::nullopt;
-    at = skip_whitespace(piece, at + 1);
-  }
-  // A piece holds at least one element: an empty array is never cut.
-  if (at >= piece.size() || piece[at] == ']') return std::nullopt;
-  switch (scan_elements(piece, at, piece.size(), out.found)) {
-    case Scan::done:
-      out.closes = true;
-      return out;
-    case Scan::stopped:
-      return out;
-    case Scan::declined:
-      break;
-  }
-  return std::nullopt;
 }
 
 }  // namespace zorv::json

@@ -26,6 +26,12 @@ struct ArrayElements {
 // elements separated by ",", "]", whitespace; nullopt otherwise.
 std::optional<ArrayElements> array_elements(std::string_view text);
 
+// Where an element of an array of objects may begin after `from`: the
+// first "{" that follows a "," and whitespace, all after `from`; npos when
+// there is none. Inside a string that is only a guess, which a reader of
+// what comes before it checks.
+std::size_t element_start_after(std::string_view text, std::size_t from);
+
 // Calls both functions, `other` on another thread where it can, and
 // returns when both have returned.
 using RunBoth = std::function<void(const std::function<void()>& other, const std::function<void()>& here)>;
@@ -35,22 +41,5 @@ using RunBoth = std::function<void(const std::function<void()>& other, const std
 // kept only when the scan of the first half finds an element starting
 // exactly there (else the text is scanned again as one).
 std::optional<ArrayElements> array_elements(std::string_view text, const RunBoth& run_both);
-
-// One piece of an array's text cut into pieces just before elements begin,
-// as a text that arrives a piece at a time is: its elements, and whether the
-// array closes in it. The piece that `opens` the array starts with its
-// opening bracket. A piece the array does not close must end just after a
-// "," (and whitespace), where the next element begins; one that it closes,
-// with the closing bracket and whitespace. nullopt otherwise, and for a
-// piece with no element. A cut that falls inside a string or an element
-// leaves the piece before it unfinished, so that the pieces are all
-// accepted, in order, with exactly one closing, only when every cut was
-// between two elements of the array: their elements are then those of the
-// whole text.
-struct ArrayPiece {
-  ArrayElements found;
-  bool closes = false;
-};
-std::optional<ArrayPiece> array_piece_elements(std::string_view piece, bool opens);
 
 }  // namespace zorv::json

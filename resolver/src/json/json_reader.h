@@ -75,6 +75,18 @@ class JsonReader {
   // type fault naming `expected`.
   bool read_array(const std::function<bool()>& read_element, std::string_view expected);
 
+  // Reads a piece of an array whose text arrives cut into pieces just
+  // before elements, each element by `read_element`: the piece that `opens`
+  // the array begins with its "["; each piece holds at least one element,
+  // and ends either just after a "," (and whitespace), where the next piece
+  // goes on, or with the closing "]" and whitespace, which sets `closes`.
+  // The array's own level counts towards the nesting limit, as when the
+  // whole array is read. Pieces that are all read, in order, the last alone
+  // closing, are the text of one array, read element by element as
+  // read_array reads it; a cut anywhere else leaves a piece unfinished.
+  // A fault's message is not the whole text's: read that to report it.
+  bool read_array_piece(const std::function<bool()>& read_element, bool opens, bool& closes);
+
   // Validates and skips one value of any type.
   bool skip_value();
   // Validates and skips one value of any type, giving its text as written

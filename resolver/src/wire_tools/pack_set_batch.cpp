@@ -32,6 +32,10 @@ constexpr std::size_t kRunsPerThread = 16;
 // Batches at least this long are scanned for their queries on two threads;
 // for shorter ones starting a thread costs more than it frees.
 constexpr std::size_t kSplitScanFrom = 1 << 20;
+// Batches at least this long are cut into pieces of at least this length
+// (json::array_piece_elements), which the threads scan and decide at once.
+constexpr std::size_t kPiecesFrom = 256 * 1024;
+constexpr std::size_t kPieceLength = 64 * 1024;
 // The bytes of a decision beyond its required controls: verdict,
 // provenance and disclaimer.
 constexpr std::size_t kDecisionOverhead = 400;
@@ -107,6 +111,8 @@ struct PieceBatch {
     std::string decisions;
     bool closes = false;
   };
+  PieceBatch(const PackSet& set, const std::optional<Strictness>& strictness) : set(set), strictness(strictness) {}
+
   const PackSet& set;
   const std::optional<Strictness>& strictness;
   // Pieces are only added at the end, so a thread's reference to one stays
@@ -166,21 +172,28 @@ struct PieceBatch {
     try {
       std::size_t index = 0;
       for (Piece* piece = take(index); piece != nullptr; piece = take(index)) {
-        const std::optional<json::ArrayPiece> found = json::array_piece_elements(piece->text, index == 0);
-        // Each element is read as a document of its own, one level
-        // shallower than inside the array (see resolve_many_json).
-        if (!found || found->found.deepest + 1 >= json::kMaxNestingDepth) {
-          decline();
-          break;
-        }
+        // A decision is about as long as its query (its universe), plus
+        // its fixed members: reserved once, the text seldom grows.
         std::string decisions;
+        decisions.reserve(piece->text.size() + kDecisionOverhead * 4);
         if (index == 0) decisions += '[';
-        if (!decide_queries(set, strictness, found->found.elements, decisions)) {
+        json::JsonReader reader(piece->text);
+        bool first = true;
+        const bool read = reader.read_array_piece(
+            [&] {
+              WireQuery query;
+              if (!WireQuery::read_from(reader, query)) return false;
+              if (!first) decisions += ',';
+              first = false;
+              WireDecision::from_core(set.decide(std::move(query).into_core(), strictness)).write(decisions);
+              return true;
+            },
+            index == 0, piece->closes);
+        if (!read) {
           decline();
           break;
         }
         piece->decisions = std::move(decisions);
-        piece->closes = found->closes;
       }
     } catch (...) {
       decline(std::current_exception());
@@ -217,6 +230,24 @@ Result<std::string> PackSet::resolve_many_json(std::string_view queries_json,
   // One thread reads the queries in one pass as it decides them: finding
   // the elements first would only add a pass over the whole text.
   if (threads <= 1) return one_reader();
+  // A long batch is cut into pieces where queries seem to begin, and the
+  // threads find and decide the queries of each piece at once; only where
+  // that cannot be done are the queries found first, on this thread.
+  if (queries_json.size() >= kPiecesFrom) {
+    const std::size_t piece_length = std::max(kPieceLength, queries_json.size() / (threads * kRunsPerThread * 4));
+    std::size_t at = 0;
+    std::optional<std::string> answer = resolve_many_in_pieces(
+        [&](std::string_view& piece) {
+          if (at >= queries_json.size()) return Piece::end;
+          const std::size_t cut =
+              std::min(json::element_start_after(queries_json, at + piece_length), queries_json.size());
+          piece = queries_json.substr(at, cut - at);
+          at = cut;
+          return Piece::made;
+        },
+        [] {}, strictness_override, threads);
+    if (answer) return std::move(*answer);
+  }
   // A long batch is scanned as two halves at once, so that finding the
   // queries costs this thread half as long.
   const std::optional<json::ArrayElements> found = queries_json.size() >= kSplitScanFrom
@@ -248,7 +279,7 @@ std::optional<std::string> PackSet::resolve_many_in_pieces(const NextPiece& next
                                                            std::size_t threads) const {
   std::optional<Strictness> strictness;
   if (strictness_override) strictness = Strictness::parse(*strictness_override);
-  PieceBatch batch{*this, strictness};
+  PieceBatch batch(*this, strictness);
   const std::thread::id caller = std::this_thread::get_id();
   work_on_threads(std::max<std::size_t>(threads, 1), [&] {
     if (std::this_thread::get_id() == caller) {

@@ -72,11 +72,15 @@ TEST(ArrayElements, FindsEachElementOrDeclinesTheFrame) {
 }
 
 // Pieces of an array cut just before an element begins, or anywhere else.
-TEST(ArrayElements, FindsThoseOfAPieceOnlyWhenItEndsBetweenElements) {
+TEST(JsonReader, ReadsAPieceOfAnArrayOnlyWhenItEndsBetweenElements) {
   struct Expected {
     std::vector<std::string_view> elements;
     bool closes;
   };
+  const std::string deep =
+      "{\"a\":" + std::string(json::kMaxNestingDepth - 2, '[') + std::string(json::kMaxNestingDepth - 2, ']') + "}, ";
+  const std::string too_deep =
+      "{\"a\":" + std::string(json::kMaxNestingDepth - 1, '[') + std::string(json::kMaxNestingDepth - 1, ']') + "}, ";
   const struct {
     std::string_view piece;
     bool opens;
@@ -87,10 +91,13 @@ TEST(ArrayElements, FindsThoseOfAPieceOnlyWhenItEndsBetweenElements) {
       {"{\"a\":1}, {\"b\":2}] ", false, Expected{{"{\"a\":1}", "{\"b\":2}"}, true}},
       {"[{\"a\":1}]", true, Expected{{"{\"a\":1}"}, true}},  // the whole array in one piece
       {"{\"a\":\",{\"}, ", false, Expected{{"{\"a\":\",{\"}"}, false}},
+      {deep, false, Expected{{std::string_view(deep).substr(0, deep.size() - 2)}, false}},
+      {too_deep, false, std::nullopt},        // the array's level counts
       {"{\"a\":\"x, ", false, std::nullopt},  // cut inside a string
       {"{\"a\":[1, ", false, std::nullopt},   // inside an element
       {"{\"a\":1}", false, std::nullopt},     // neither a comma nor the end after it
       {"{\"a\":1}] x", false, std::nullopt},
+      {"{\"a\":1},]", false, std::nullopt},
       {"{\"a\":1}, ", true, std::nullopt},    // no opening bracket
       {"[{\"a\":1}, ", false, std::nullopt},  // "[" is an element's start, never closed
       {"[]", true, std::nullopt},             // no element
@@ -99,11 +106,22 @@ TEST(ArrayElements, FindsThoseOfAPieceOnlyWhenItEndsBetweenElements) {
       {", {\"a\":1}, ", false, std::nullopt},
   };
   for (const auto& row : rows) {
-    const std::optional<json::ArrayPiece> found = json::array_piece_elements(row.piece, row.opens);
-    ASSERT_EQ(found.has_value(), row.expected.has_value()) << row.piece;
-    if (!found) continue;
-    EXPECT_EQ(found->found.elements, row.expected->elements) << row.piece;
-    EXPECT_EQ(found->closes, row.expected->closes) << row.piece;
+    json::JsonReader reader(row.piece);
+    std::vector<std::string_view> elements;
+    bool closes = false;
+    const bool read = reader.read_array_piece(
+        [&] {
+          std::string_view element;
+          std::size_t offset = 0;
+          if (!reader.read_raw(element, offset)) return false;
+          elements.push_back(element);
+          return true;
+        },
+        row.opens, closes);
+    ASSERT_EQ(read, row.expected.has_value()) << row.piece;
+    if (!read) continue;
+    EXPECT_EQ(elements, row.expected->elements) << row.piece;
+    EXPECT_EQ(closes, row.expected->closes) << row.piece;
   }
 }
 
@@ -132,8 +150,18 @@ TEST(PackSet, BatchesOnAnyNumberOfThreadsAnswerAsResolveMany) {
   // Over a megabyte: found in two halves at once on more than one thread.
   std::string long_batch = many;
   while (long_batch.size() < (std::size_t{1} << 20) + 1000) long_batch += "," + many.substr(1);
+  // Long queries whose strings hold what looks like the start of a query,
+  // where a long batch is cut into pieces.
+  std::string noted = "[";
+  for (int i = 0; i < 12; ++i) {
+    const std::string usable = query(i % 2 ? "payments" : "x");
+    std::string note;
+    while (note.size() < 70'000) note += ", {\"a\":1}";
+    noted += (i ? ", " : "") + usable.substr(0, usable.size() - 1) + ",\"note\":\"" + note + "\"}";
+  }
   const std::string rows[] = {
       "[]",
+      noted + "]",
       many + "]",
       long_batch + "]",
       long_batch + ",{\"domain\":1}]",
@@ -145,6 +173,8 @@ TEST(PackSet, BatchesOnAnyNumberOfThreadsAnswerAsResolveMany) {
       "[" + query("a") + ", " + nested(json::kMaxNestingDepth - 3) + "]",  // nesting at the reader's limit
       "[" + query("a") + ", " + nested(json::kMaxNestingDepth - 2) + "]",
       "[" + query("a") + ", " + nested(json::kMaxNestingDepth - 1) + "]",
+      long_batch + ", " + nested(json::kMaxNestingDepth - 2) + "]",  // at the limit, where cut into pieces
+      long_batch + ", " + nested(json::kMaxNestingDepth - 1) + "]",
       "[\"\\ud800\"]",
       "[" + query("a") + ",\"\xff\"]",
   };
