@@ -1,12 +1,16 @@
 // PackSet::resolve_many_json: a batch shared out over threads. On one thread
-// the batch is read and decided in a single pass, as resolve_many_json does. On
-// more, the queries' texts are found first (json_array_elements.h), then cut
-// into small runs that the threads take in turn, each run's decisions written
-// into a text of its own; the texts are joined in order, so the answer does not
-// depend on the number of threads or on which thread took which run. Any query
-// that cannot be read, and any doubt about the array's frame, sends the whole
-// batch through the one-reader path instead, which reports the first fault in
-// text order with its usual message.
+// the batch is read and decided in a single pass, as resolve_many_json does.
+// On more, a long batch is cut into pieces where queries seem to begin, and
+// each thread reads and decides whole pieces (resolve_many_in_pieces, which
+// also serves a caller that makes the text a piece at a time). A shorter
+// batch, or one whose pieces cannot be read alone, has its queries' texts
+// found first (json_array_elements.h), then cut into small runs that the
+// threads take in turn. Either way each piece's or run's decisions are
+// written into a text of its own and the texts are joined in order, so the
+// answer does not depend on the number of threads or on which thread took
+// what. Any query that cannot be read, and any doubt about the array's
+// frame, sends the whole batch through the one-reader path instead, which
+// reports the first fault in text order with its usual message.
 #include <algorithm>
 #include <atomic>
 #include <exception>
@@ -33,7 +37,7 @@ constexpr std::size_t kRunsPerThread = 16;
 // for shorter ones starting a thread costs more than it frees.
 constexpr std::size_t kSplitScanFrom = 1 << 20;
 // Batches at least this long are cut into pieces of at least this length
-// (json::array_piece_elements), which the threads scan and decide at once.
+// (JsonReader::read_array_piece), which the threads read and decide at once.
 constexpr std::size_t kPiecesFrom = 256 * 1024;
 constexpr std::size_t kPieceLength = 64 * 1024;
 // The bytes of a decision beyond its required controls: verdict,
