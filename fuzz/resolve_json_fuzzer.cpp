@@ -38,6 +38,24 @@ void check_pack_set(std::string_view packs, std::string_view query, std::optiona
   const wire::Result<std::string> many = wire::resolve_many_json(packs, batch, dial);
   require(same(set.value().resolve_many_json(batch, dial, 1), many), "a batch on one thread is resolve_many's");
   require(same(set.value().resolve_many_json(batch, dial, 3), many), "a batch on three threads is resolve_many's");
+  // The same batch handed over in two pieces, cut where the second query
+  // begins or anywhere else: the answer is resolve_many's, or none at all
+  // (the caller then reads the whole text); where the cut is between the
+  // queries of a usable batch, there is an answer.
+  const std::size_t between = 1 + query.size() + 2;
+  for (const std::size_t cut : {between, batch.size() / 3, batch.size() / 2, batch.size() - 2}) {
+    if (cut == 0 || cut >= batch.size()) continue;
+    std::size_t next = 0;
+    const std::optional<std::string> pieces = set.value().resolve_many_in_pieces(
+        [&](std::string_view& piece) {
+          if (next == 2) return wire::PackSet::Piece::end;
+          piece = next++ == 0 ? std::string_view(batch).substr(0, cut) : std::string_view(batch).substr(cut);
+          return wire::PackSet::Piece::made;
+        },
+        [] {}, dial, 2);
+    if (pieces) require(many.ok() && *pieces == many.value(), "a batch in pieces answers as resolve_many does");
+    if (cut == between && many.ok()) require(pieces.has_value(), "a batch cut between its queries is answered");
+  }
 }
 
 }  // namespace
