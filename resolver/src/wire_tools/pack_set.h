@@ -50,14 +50,14 @@ class PackSet {
   // A batch whose UTF-8 text is made a piece at a time (by the caller, on
   // this thread) and decided as the pieces arrive, on `threads` threads.
   // `next_piece` is called on this thread until it says `end` or `failed`;
-  // each piece stays valid until this call returns, and the text is cut
-  // only just before an element of the array begins, the pieces together
-  // being the whole text. Then `after_last_piece` is called, and this
-  // thread joins the deciding. The answer is resolve_many_json's for the
-  // whole text; nullopt when the pieces cannot be answered alone (a cut that
-  // was not between two queries, a query that cannot be read, a piece that
-  // could not be made), for the caller to answer the whole text instead,
-  // which reports any fault as usual.
+  // each piece stays valid until this call returns, and the pieces together
+  // are the whole text, best cut just before elements of the array begin.
+  // Then `after_last_piece` is called, and this thread joins the deciding.
+  // The answer is resolve_many_json's for the whole text; nullopt when the
+  // pieces cannot be answered alone (a cut that was not between two
+  // queries, a query that cannot be read, a piece that could not be made),
+  // for the caller to answer the whole text instead, which reports any
+  // fault as usual.
   enum class Piece { made, end, failed };
   using NextPiece = std::function<Piece(std::string_view& piece)>;
   std::optional<std::string> resolve_many_in_pieces(const NextPiece& next_piece,
